@@ -1,0 +1,72 @@
+# The host side of the build: unit tests of the logic against the fake
+# platform, the Windows build as an external project, and the Wine tests.
+include(ExternalProject)
+enable_testing()
+
+set(CMAKE_CXX_STANDARD 17)
+set(CMAKE_CXX_STANDARD_REQUIRED ON)
+
+find_program(MINGW_CXX i686-w64-mingw32-g++)
+if(NOT MINGW_CXX)
+  message(FATAL_ERROR "i686-w64-mingw32-g++ not found: install the Debian package g++-mingw-w64-i686")
+endif()
+find_program(WINE wine)
+find_program(WINESERVER wineserver)
+if(NOT WINE OR NOT WINESERVER)
+  message(FATAL_ERROR "wine not found: install the Debian packages wine, wine32 and wine64 "
+                      "(after 'dpkg --add-architecture i386')")
+endif()
+find_package(GTest)
+if(NOT GTest_FOUND)
+  message(FATAL_ERROR "GoogleTest not found: install the Debian package libgtest-dev")
+endif()
+
+set(VISAPREP_BIN_DIR ${CMAKE_BINARY_DIR}/bin)
+ExternalProject_Add(windows
+  SOURCE_DIR ${CMAKE_SOURCE_DIR}
+  BINARY_DIR ${CMAKE_BINARY_DIR}/windows
+  CMAKE_ARGS
+    -DCMAKE_TOOLCHAIN_FILE=${CMAKE_SOURCE_DIR}/cmake/mingw-i686.cmake
+    -DCMAKE_BUILD_TYPE=Release
+    -DVISAPREP_BIN_DIR=${VISAPREP_BIN_DIR}
+  INSTALL_COMMAND ""
+  BUILD_ALWAYS ON)
+
+set(VISAPREP_WARNINGS -Wall -Wextra -Werror)
+set(VISAPREP_SANITIZERS -fsanitize=address,undefined -fno-sanitize-recover=all)
+
+add_library(fake_platform STATIC tests/fake/FakePlatform.cpp)
+target_include_directories(fake_platform PUBLIC ${CMAKE_SOURCE_DIR})
+
+set(VISAPREP_PORTABLE_LOGIC
+  app/CommandTail.cpp
+  app/Text.cpp
+  config/Configuration.cpp
+  config/FrameworkPath.cpp
+  library/SetAside.cpp)
+
+# The logic with its real phases, against the fake platform.
+add_executable(logic_tests
+  ${VISAPREP_PORTABLE_LOGIC}
+  app/RunCommand.cpp
+  tests/unit/CommandTailTest.cpp
+  tests/unit/ConfigurationTest.cpp)
+# The dispatcher alone, with phases that record their calls.
+add_executable(dispatch_tests
+  app/RunCommand.cpp
+  app/Text.cpp
+  tests/unit/RecordingPhases.cpp
+  tests/unit/DispatchTest.cpp)
+
+foreach(target logic_tests dispatch_tests fake_platform)
+  # Table rows leave trailing members at their defaults on purpose.
+  target_compile_options(${target} PRIVATE ${VISAPREP_WARNINGS} ${VISAPREP_SANITIZERS} -g
+    -Wno-missing-field-initializers)
+  target_link_options(${target} PRIVATE ${VISAPREP_SANITIZERS})
+endforeach()
+foreach(target logic_tests dispatch_tests)
+  target_link_libraries(${target} PRIVATE fake_platform GTest::gtest GTest::gtest_main)
+  add_test(NAME ${target} COMMAND ${target})
+endforeach()
+
+include(cmake/WineTests.cmake)

@@ -1,0 +1,3 @@
+#include "app/Phases.h"
+
+void SetAsideForeignLibrary(const char* systemDirectory) { static_cast<void>(systemDirectory); }
