@@ -70,3 +70,6 @@ foreach(target logic_tests dispatch_tests)
 endforeach()
 
 include(cmake/WineTests.cmake)
+
+add_test(NAME artifact
+  COMMAND ${CMAKE_SOURCE_DIR}/tests/artifact.sh ${VISAPREP_BIN_DIR}/visaprep.exe ${CMAKE_SOURCE_DIR})

@@ -39,3 +39,11 @@ target_link_options(visaprep PRIVATE
   -Wl,--no-insert-timestamp)
 target_link_libraries(visaprep PRIVATE kernel32 advapi32 version)
 set_target_properties(visaprep PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${VISAPREP_BIN_DIR})
+
+# The Wine tests' helper that sets the registry and starts visaprep with an
+# exact command line. It is a test tool, so it may use the C runtime.
+add_executable(driver tests/wine/Driver.cpp)
+target_compile_options(driver PRIVATE -Os -Wall -Wextra -Werror)
+target_link_options(driver PRIVATE -static)
+target_link_libraries(driver PRIVATE kernel32 advapi32)
+set_target_properties(driver PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${VISAPREP_BIN_DIR}/test)

@@ -1,0 +1,29 @@
+#!/usr/bin/env bash
+# Installs, from Debian's packages, whatever this machine lacks to build
+# visaprep and run its tests: the MinGW-w64 cross compiler, Wine with its
+# 32-bit half (for WoW64), CMake and GoogleTest. Does nothing when all is there.
+set -euo pipefail
+
+need=()
+have() { command -v "$1" >/dev/null 2>&1; }
+installed() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q 'ok installed'; }
+
+have g++ || need+=(g++)
+have make || need+=(make)
+have cmake || need+=(cmake)
+have i686-w64-mingw32-g++ || need+=(g++-mingw-w64-i686)
+[ -f /usr/include/gtest/gtest.h ] || need+=(libgtest-dev)
+installed wine64 || need+=(wine64)
+installed wine32:i386 || need+=(wine32:i386)
+installed wine || need+=(wine)
+
+if [ ${#need[@]} -eq 0 ]; then
+  exit 0
+fi
+echo "installing: ${need[*]}"
+sudo=""
+[ "$(id -u)" -eq 0 ] || sudo=sudo
+export DEBIAN_FRONTEND=noninteractive
+$sudo dpkg --add-architecture i386
+$sudo apt-get update -qq
+$sudo apt-get install -y -qq "${need[@]}" >/dev/null

@@ -1,0 +1,132 @@
+// A Windows-side helper for the Wine tests. It sets up the registry as a
+// test row asks, optionally holds a file open the way another process would,
+// then starts visaprep with an exact raw command line (so the command tail
+// rule is tested on what Windows really passes) and reports the exit status
+// and every byte visaprep wrote to its standard handles.
+//
+//   driver <view> <type> <hexdata> <file-to-hold|-> <exe> <hex command line>
+//
+// view: 32 or 64 (the registry view the value goes into), or none (no key);
+// type: sz, expand, dword or binary; hexdata: the value's bytes, hex ("-" for
+// none, which creates the key without the value). Prints "exit=N output=N".
+#include <windows.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+namespace {
+
+const char kKey[] = "SOFTWARE\\VXIPNP_Alliance\\VXIPNP\\CurrentVersion";
+
+std::string FromHex(const char* hex) {
+  std::string bytes;
+  if (std::strcmp(hex, "-") == 0) {
+    return bytes;
+  }
+  for (std::size_t i = 0; hex[i] != '\0' && hex[i + 1] != '\0'; i += 2) {
+    const char pair[3] = {hex[i], hex[i + 1], '\0'};
+    bytes += static_cast<char>(std::strtoul(pair, nullptr, 16));
+  }
+  return bytes;
+}
+
+DWORD TypeOf(const char* name) {
+  if (std::strcmp(name, "expand") == 0) return REG_EXPAND_SZ;
+  if (std::strcmp(name, "dword") == 0) return REG_DWORD;
+  if (std::strcmp(name, "binary") == 0) return REG_BINARY;
+  return REG_SZ;
+}
+
+// Leaves no trace of earlier rows in either view.
+void DeleteKeys() {
+  for (REGSAM view : {KEY_WOW64_32KEY, KEY_WOW64_64KEY}) {
+    RegDeleteKeyExA(HKEY_LOCAL_MACHINE, kKey, view, 0);
+  }
+}
+
+bool SetValue(const char* view, const char* type, const char* hexData) {
+  if (std::strcmp(view, "none") == 0) {
+    return true;
+  }
+  const REGSAM wow = std::strcmp(view, "64") == 0 ? KEY_WOW64_64KEY : KEY_WOW64_32KEY;
+  HKEY key = nullptr;
+  if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, kKey, 0, nullptr, 0, KEY_SET_VALUE | wow, nullptr, &key,
+                      nullptr) != ERROR_SUCCESS) {
+    return false;
+  }
+  LONG status = ERROR_SUCCESS;
+  if (std::strcmp(hexData, "-") != 0) {
+    const std::string data = FromHex(hexData);
+    status = RegSetValueExA(key, "FRAMEWORK_PATH", 0, TypeOf(type),
+                            reinterpret_cast<const BYTE*>(data.data()),
+                            static_cast<DWORD>(data.size()));
+  }
+  RegCloseKey(key);
+  return status == ERROR_SUCCESS;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc != 7) {
+    std::fprintf(stderr, "usage: driver view type hexdata hold exe hexcommandline\n");
+    return 2;
+  }
+  DeleteKeys();
+  if (!SetValue(argv[1], argv[2], argv[3])) {
+    std::fprintf(stderr, "driver: cannot set the registry value\n");
+    return 2;
+  }
+
+  HANDLE held = INVALID_HANDLE_VALUE;
+  if (std::strcmp(argv[4], "-") != 0) {
+    // Readable by others, so it can be copied, but neither writable nor
+    // deletable while held.
+    held = CreateFileA(argv[4], GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (held == INVALID_HANDLE_VALUE) {
+      std::fprintf(stderr, "driver: cannot hold %s\n", argv[4]);
+      return 2;
+    }
+  }
+
+  SECURITY_ATTRIBUTES inherit = {sizeof inherit, nullptr, TRUE};
+  HANDLE readEnd = nullptr;
+  HANDLE writeEnd = nullptr;
+  CreatePipe(&readEnd, &writeEnd, &inherit, 0);
+  SetHandleInformation(readEnd, HANDLE_FLAG_INHERIT, 0);
+
+  std::string commandLine = FromHex(argv[6]);
+  STARTUPINFOA startup = {};
+  startup.cb = sizeof startup;
+  startup.dwFlags = STARTF_USESTDHANDLES;
+  startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
+  startup.hStdOutput = writeEnd;
+  startup.hStdError = writeEnd;
+  PROCESS_INFORMATION process = {};
+  // The empty-value rows resolve relative paths against this folder.
+  CreateDirectoryA("C:\\vp", nullptr);
+  CreateDirectoryA("C:\\vp\\cwd", nullptr);
+  if (!CreateProcessA(argv[5], &commandLine[0], nullptr, nullptr, TRUE, 0, nullptr, "C:\\vp\\cwd",
+                      &startup, &process)) {
+    std::fprintf(stderr, "driver: cannot start %s: %lu\n", argv[5], GetLastError());
+    return 2;
+  }
+  CloseHandle(writeEnd);
+  WaitForSingleObject(process.hProcess, INFINITE);
+
+  DWORD exitCode = 0;
+  GetExitCodeProcess(process.hProcess, &exitCode);
+  DWORD output = 0;
+  char chunk[256];
+  DWORD got = 0;
+  while (ReadFile(readEnd, chunk, sizeof chunk, &got, nullptr) && got != 0) {
+    output += got;
+  }
+  if (held != INVALID_HANDLE_VALUE) {
+    CloseHandle(held);
+  }
+  std::printf("exit=%lu output=%lu\n", exitCode, output);
+  return 0;
+}

@@ -1,0 +1,149 @@
+#include "tests/wine/WineHarness.h"
+
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <stdexcept>
+#include <vector>
+
+extern char** environ;
+
+namespace wine {
+namespace {
+
+std::string Hex(const std::string& bytes) {
+  static const char kDigits[] = "0123456789ABCDEF";
+  std::string hex;
+  for (unsigned char byte : bytes) {
+    hex += kDigits[byte >> 4];
+    hex += kDigits[byte & 15];
+  }
+  return hex.empty() ? "-" : hex;
+}
+
+std::string Required(const char* name) {
+  const char* value = std::getenv(name);
+  if (value == nullptr) {
+    throw std::runtime_error(std::string(name) + " is not set");
+  }
+  return value;
+}
+
+// Runs a host program and gives its exit status and standard output.
+int Spawn(const std::vector<std::string>& arguments, std::string* output) {
+  int pipeEnds[2];
+  if (pipe(pipeEnds) != 0) {
+    return -1;
+  }
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_adddup2(&actions, pipeEnds[1], STDOUT_FILENO);
+  posix_spawn_file_actions_addclose(&actions, pipeEnds[0]);
+  std::vector<char*> argv;
+  for (const std::string& argument : arguments) {
+    argv.push_back(const_cast<char*>(argument.c_str()));
+  }
+  argv.push_back(nullptr);
+  pid_t child = 0;
+  const int started = posix_spawnp(&child, argv[0], &actions, nullptr, argv.data(), environ);
+  posix_spawn_file_actions_destroy(&actions);
+  close(pipeEnds[1]);
+  char chunk[512];
+  ssize_t got = 0;
+  while ((got = read(pipeEnds[0], chunk, sizeof chunk)) > 0) {
+    output->append(chunk, static_cast<std::size_t>(got));
+  }
+  close(pipeEnds[0]);
+  int status = 0;
+  if (started != 0 || waitpid(child, &status, 0) < 0) {
+    return -1;
+  }
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+Prefix Discover() {
+  Prefix prefix;
+  const fs::path root = Required("WINEPREFIX");
+  prefix.driveC = root / "drive_c";
+  const fs::path windows = prefix.driveC / "windows";
+  if (fs::exists(windows / "syswow64")) {
+    prefix.system32 = windows / "syswow64";
+    prefix.system64 = windows / "system32";
+    prefix.systemDirectory = "C:\\windows\\syswow64";
+  } else {
+    prefix.system32 = windows / "system32";
+    prefix.systemDirectory = "C:\\windows\\system32";
+  }
+  const fs::path tools = prefix.driveC / "tools";
+  fs::create_directories(tools);
+  fs::copy_file(fs::path(Required("VISAPREP_BIN")) / "visaprep.exe", tools / "visaprep.exe",
+                fs::copy_options::overwrite_existing);
+  return prefix;
+}
+
+}  // namespace
+
+Registry StringValue(const std::string& text) { return {"32", "sz", text + '\0'}; }
+
+const Prefix& CurrentPrefix() {
+  static const Prefix prefix = Discover();
+  return prefix;
+}
+
+Outcome Run(const Registry& registry, const std::string& commandLine, const std::string& hold) {
+  CurrentPrefix();
+  Outcome outcome;
+  const std::string driver = Required("VISAPREP_BIN") + "/test/driver.exe";
+  outcome.driverStatus = Spawn({"wine", driver, registry.view, registry.type,
+                                registry.bytes ? Hex(*registry.bytes) : "-", hold,
+                                "C:\\tools\\visaprep.exe", Hex(commandLine)},
+                               &outcome.report);
+  if (!outcome.report.empty() && outcome.report.back() == '\n') {
+    outcome.report.pop_back();
+  }
+  if (!outcome.report.empty() && outcome.report.back() == '\r') {
+    outcome.report.pop_back();
+  }
+  return outcome;
+}
+
+Files FilesBelow(const fs::path& root, const std::string& pattern) {
+  Files files;
+  if (!fs::exists(root)) {
+    return files;
+  }
+  for (const auto& entry : fs::recursive_directory_iterator(root)) {
+    const std::string name = fs::relative(entry.path(), root).generic_string();
+    if (entry.is_regular_file() && name.find(pattern) != std::string::npos) {
+      std::ifstream in(entry.path(), std::ios::binary);
+      std::ostringstream bytes;
+      bytes << in.rdbuf();
+      files[name] = bytes.str();
+    }
+  }
+  return files;
+}
+
+std::set<std::string> FoldersBelow(const fs::path& root) {
+  std::set<std::string> folders;
+  if (!fs::exists(root)) {
+    return folders;
+  }
+  for (const auto& entry : fs::recursive_directory_iterator(root)) {
+    if (entry.is_directory()) {
+      folders.insert(fs::relative(entry.path(), root).generic_string());
+    }
+  }
+  return folders;
+}
+
+void WriteFile(const fs::path& path, const std::string& bytes) {
+  fs::create_directories(path.parent_path());
+  std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
+}
+
+}  // namespace wine

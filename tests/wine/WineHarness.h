@@ -1,0 +1,53 @@
+// The host side of the Wine tests: a Wine prefix seen as folders on disk,
+// and visaprep started inside it through the Windows-side driver.
+#pragma once
+
+#include <filesystem>
+#include <map>
+#include <optional>
+#include <set>
+#include <string>
+
+namespace wine {
+
+namespace fs = std::filesystem;
+
+// FRAMEWORK_PATH as the driver stores it before a run.
+struct Registry {
+  std::string view = "32";  // "32", "64", or "none" for no key at all
+  std::string type = "sz";  // sz, expand, dword or binary
+  std::optional<std::string> bytes;  // none: the key without the value
+};
+
+// A registry string value with its NUL.
+Registry StringValue(const std::string& text);
+
+struct Outcome {
+  int driverStatus = -1;
+  std::string report;  // "exit=N output=N" from the driver
+};
+
+struct Prefix {
+  fs::path driveC;
+  fs::path system32;  // the 32-bit program's system directory
+  std::optional<fs::path> system64;  // the 64-bit one, on a 64-bit prefix
+  std::string systemDirectory;  // system32 as visaprep sees it, e.g. C:\windows\syswow64
+};
+
+// The prefix named by WINEPREFIX, with visaprep.exe copied into C:\tools.
+const Prefix& CurrentPrefix();
+
+// Runs visaprep with `commandLine` as its raw command line; `hold` names a
+// Windows path that another process keeps open meanwhile.
+Outcome Run(const Registry& registry, const std::string& commandLine,
+            const std::string& hold = "-");
+
+// Every file below `root`, by path relative to it ('/'-separated), with its
+// bytes; and every folder.
+using Files = std::map<std::string, std::string>;
+Files FilesBelow(const fs::path& root, const std::string& pattern = "");
+std::set<std::string> FoldersBelow(const fs::path& root);
+
+void WriteFile(const fs::path& path, const std::string& bytes);
+
+}  // namespace wine
