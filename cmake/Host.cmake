@@ -38,19 +38,14 @@ set(VISAPREP_SANITIZERS -fsanitize=address,undefined -fno-sanitize-recover=all)
 add_library(fake_platform STATIC tests/fake/FakePlatform.cpp)
 target_include_directories(fake_platform PUBLIC ${CMAKE_SOURCE_DIR})
 
-set(VISAPREP_PORTABLE_LOGIC
-  app/CommandTail.cpp
-  app/Text.cpp
-  config/Configuration.cpp
-  config/FrameworkPath.cpp
-  library/SetAside.cpp)
+include(cmake/Sources.cmake)
 
 # The logic with its real phases, against the fake platform.
 add_executable(logic_tests
-  ${VISAPREP_PORTABLE_LOGIC}
-  app/RunCommand.cpp
+  ${VISAPREP_LOGIC}
   tests/unit/CommandTailTest.cpp
-  tests/unit/ConfigurationTest.cpp)
+  tests/unit/ConfigurationTest.cpp
+  tests/unit/LibraryTest.cpp)
 # The dispatcher alone, with phases that record their calls.
 add_executable(dispatch_tests
   app/RunCommand.cpp

@@ -10,13 +10,7 @@ if(NOT VISAPREP_BIN_DIR)
   set(VISAPREP_BIN_DIR ${CMAKE_BINARY_DIR}/bin)
 endif()
 
-set(VISAPREP_LOGIC
-  app/CommandTail.cpp
-  app/RunCommand.cpp
-  app/Text.cpp
-  config/Configuration.cpp
-  config/FrameworkPath.cpp
-  library/SetAside.cpp)
+include(cmake/Sources.cmake)
 
 add_executable(visaprep WIN32
   ${VISAPREP_LOGIC}
@@ -47,3 +41,38 @@ target_compile_options(driver PRIVATE -Os -Wall -Wextra -Werror)
 target_link_options(driver PRIVATE -static)
 target_link_libraries(driver PRIVATE kernel32 advapi32)
 set_target_properties(driver PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${VISAPREP_BIN_DIR}/test)
+
+# Test libraries with real version resources, compiled by windres from one
+# template and the rows of tests/wine/libraries/libraries.txt.
+enable_language(RC)
+set(libraries ${CMAKE_SOURCE_DIR}/tests/wine/libraries)
+foreach(count 224 225 300)
+  string(REPEAT "n" ${count} N${count})
+endforeach()
+file(STRINGS ${libraries}/libraries.txt rows REGEX "^[^#]")
+foreach(row IN LISTS rows)
+  string(CONFIGURE "${row}" row @ONLY)
+  string(REPLACE "|" ";" fields "${row}")
+  list(POP_FRONT fields name)
+  set(sources ${libraries}/Library.cpp)
+  if(fields)
+    list(POP_FRONT fields TRANSLATION)
+    set(STRING_BLOCKS "")
+    while(fields)
+      list(POP_FRONT fields block literal)
+      set(value "")
+      if(NOT literal STREQUAL "-")
+        set(value "      VALUE \"CompanyName\", ${literal}\n")
+      endif()
+      string(APPEND STRING_BLOCKS "    BLOCK \"${block}\"\n    BEGIN\n${value}"
+             "      VALUE \"FileDescription\", \"visaprep test library ${name}\"\n    END\n")
+    endwhile()
+    configure_file(${libraries}/Version.rc.in ${CMAKE_BINARY_DIR}/libraries/${name}.rc @ONLY)
+    list(APPEND sources ${CMAKE_BINARY_DIR}/libraries/${name}.rc)
+  endif()
+  add_library(library_${name} SHARED ${sources})
+  target_link_options(library_${name} PRIVATE -static-libgcc)
+  set_target_properties(library_${name} PROPERTIES
+    PREFIX "" OUTPUT_NAME ${name}
+    RUNTIME_OUTPUT_DIRECTORY ${VISAPREP_BIN_DIR}/test/libraries)
+endforeach()

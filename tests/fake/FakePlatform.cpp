@@ -27,8 +27,17 @@ int Fail(std::uint32_t error) {
   return 0;
 }
 
+// The folder part of a path, reading it as the ANSI code page does: a trail
+// byte of 0x5C is no separator.
 std::string ParentOf(const std::string& path) {
-  const std::size_t slash = path.rfind('\\');
+  std::size_t slash = std::string::npos;
+  for (std::size_t i = 0; i < path.size(); ++i) {
+    if (machine.leadBytes.count(static_cast<unsigned char>(path[i])) != 0) {
+      ++i;
+    } else if (path[i] == '\\') {
+      slash = i;
+    }
+  }
   return slash == std::string::npos ? std::string() : path.substr(0, slash);
 }
 

@@ -8,6 +8,7 @@
 #include <optional>
 #include <set>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/Platform.h"
@@ -23,8 +24,9 @@ enum class Lock {
 
 // A version resource as the lookup sees it: sub-block paths ("\",
 // "\VarFileInfo\Translation", "\StringFileInfo\040904B0\CompanyName") and
-// their raw bytes. Strings carry their NUL in `bytes`.
-using VersionValues = std::map<std::string, std::string>;
+// their raw bytes, laid out in the block in this order. Strings carry their
+// NUL in the bytes.
+using VersionValues = std::vector<std::pair<std::string, std::string>>;
 
 struct File {
   std::string bytes;

@@ -25,6 +25,8 @@ std::string Hex(const std::string& bytes) {
   return hex.empty() ? "-" : hex;
 }
 
+}  // namespace
+
 std::string Required(const char* name) {
   const char* value = std::getenv(name);
   if (value == nullptr) {
@@ -32,6 +34,8 @@ std::string Required(const char* name) {
   }
   return value;
 }
+
+namespace {
 
 // Runs a host program and gives its exit status and standard output.
 int Spawn(const std::vector<std::string>& arguments, std::string* output) {
@@ -144,6 +148,26 @@ std::set<std::string> FoldersBelow(const fs::path& root) {
 void WriteFile(const fs::path& path, const std::string& bytes) {
   fs::create_directories(path.parent_path());
   std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
+}
+
+std::string TestLibrary(const std::string& name) {
+  const Files files = FilesBelow(fs::path(Required("VISAPREP_BIN")) / "test" / "libraries");
+  const auto found = files.find(name + ".dll");
+  if (found == files.end()) {
+    throw std::runtime_error("no test library " + name);
+  }
+  return found->second;
+}
+
+std::set<std::string> FileNamesBelow(const fs::path& root, const std::string& except) {
+  std::set<std::string> names;
+  for (const auto& entry : fs::recursive_directory_iterator(root)) {
+    const std::string name = fs::relative(entry.path(), root).generic_string();
+    if (!entry.is_directory() && name.find(except) == std::string::npos) {
+      names.insert(name);
+    }
+  }
+  return names;
 }
 
 }  // namespace wine

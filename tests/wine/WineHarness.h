@@ -50,4 +50,13 @@ std::set<std::string> FoldersBelow(const fs::path& root);
 
 void WriteFile(const fs::path& path, const std::string& bytes);
 
+// The environment variable `name`; throws when it is not set.
+std::string Required(const char* name);
+
+// The bytes of a test library built from tests/wine/libraries/libraries.txt.
+std::string TestLibrary(const std::string& name);
+
+// Every file below `root` whose relative path does not contain `except`.
+std::set<std::string> FileNamesBelow(const fs::path& root, const std::string& except);
+
 }  // namespace wine

@@ -13,8 +13,8 @@ namespace {
 using wine::Files;
 using wine::Registry;
 
-const char kConf[] = "fw/Tavrex/visaconf.ini";
-const char kBak[] = "fw/Tavrex/visaini.bak";
+const std::string kConf = "fw/Tavrex/visaconf.ini";
+const std::string kBak = "fw/Tavrex/visaini.bak";
 const char kDone[] = "exit=0 output=0";
 
 struct Step {
@@ -107,6 +107,118 @@ TEST(Wine, BacksUpAndRestoresTheConfiguration) {
     EXPECT_EQ(wine::FilesBelow(root), row.expected) << row.name;
     EXPECT_EQ(wine::FoldersBelow(root), folders) << row.name << ": folders changed";
   }
+}
+
+struct LibraryCase {
+  const char* name;
+  std::string library;  // the test library installed as visa32.dll; empty: none
+  Files expected;       // visa32* files of the system directory, by name: test library
+  Files earlier = {};   // visa32* files there before, by name: test library
+  bool hold = false;    // another process holds visa32.dll open, readable
+  std::string commandLine = "visaprep.exe RemoveVisa32";
+};
+
+const LibraryCase kLibraryCases[] = {
+    {"a foreign library is set aside", "acme", {{"visa32.Acme Corp.dll", "acme"}}},
+    {"the kept company stays", "quarvello", {{"visa32.dll", "quarvello"}}},
+    {"the kept company's name in lower case is foreign", "quarvello-lower",
+     {{"visa32.quarvello.dll", "quarvello-lower"}}},
+    {"strings only under language 0000", "neutral",
+     {{"visa32.Neutral Instruments.dll", "neutral"}}},
+    {"strings only under 0407 leave it", "german", {{"visa32.dll", "german"}}},
+    {"the first translation's code page is used", "first-entry",
+     {{"visa32.First Entry.dll", "first-entry"}}},
+    {"strings only under the second translation leave it", "second-entry",
+     {{"visa32.dll", "second-entry"}}},
+    {"no CompanyName leaves it", "no-company", {{"visa32.dll", "no-company"}}},
+    {"no version information leaves it", "plain", {{"visa32.dll", "plain"}}},
+    {"no library: nothing", "", {}},
+    {"an earlier set-aside copy stays unchanged", "acme2", {{"visa32.Acme Corp.dll", "acme"}},
+     {{"visa32.Acme Corp.dll", "acme"}}},
+    {"a held library stays, and so does its copy", "acme",
+     {{"visa32.dll", "acme"}, {"visa32.Acme Corp.dll", "acme"}}, {}, true},
+    {"a company name with a backslash leaves it", "backslash", {{"visa32.dll", "backslash"}}},
+    {"a company name climbing out leaves it", "dotdot", {{"visa32.dll", "dotdot"}}},
+    {"an empty company name gives two dots", "empty", {{"visa32..dll", "empty"}}},
+    {"letters above 0x7F go in under their ANSI name", "accented",
+     {{"visa32.Soci\xc3\xa9t\xc3\xa9 G\xc3\xa9n\xc3\xa9rale.dll", "accented"}}},
+    {"the longest set-aside path that fits", "long224",
+     {{"visa32." + std::string(224, 'n') + ".dll", "long224"}}},
+    {"a set-aside path just too long leaves it", "long225", {{"visa32.dll", "long225"}}},
+    {"a company name of 300 characters leaves it", "long300", {{"visa32.dll", "long300"}}},
+    {"the library verb alone, then a word too many", "acme", {{"visa32.dll", "acme"}}, {}, false,
+     "visaprep.exe RemoveVisa32 "},
+};
+
+// Files by name, with the bytes of the test libraries they name.
+Files WithLibraryBytes(const Files& byLibrary) {
+  Files files;
+  for (const auto& [name, library] : byLibrary) {
+    files[name] = wine::TestLibrary(library);
+  }
+  return files;
+}
+
+void ClearLibraries(const wine::fs::path& directory) {
+  for (const auto& [name, bytes] : wine::FilesBelow(directory, "visa32")) {
+    wine::fs::remove(directory / name);
+  }
+}
+
+TEST(Wine, SetsAsideOnlyAForeignLibrary) {
+  const wine::Prefix& prefix = wine::CurrentPrefix();
+  // A library in the 64-bit system directory is not the 32-bit program's.
+  const std::string untouched = wine::TestLibrary("acme");
+  for (const LibraryCase& row : kLibraryCases) {
+    ClearLibraries(prefix.system32);
+    if (prefix.system64) {
+      ClearLibraries(*prefix.system64);
+      wine::WriteFile(*prefix.system64 / "visa32.dll", untouched);
+    }
+    for (const auto& [name, bytes] : WithLibraryBytes(row.earlier)) {
+      wine::WriteFile(prefix.system32 / name, bytes);
+    }
+    if (!row.library.empty()) {
+      wine::WriteFile(prefix.system32 / "visa32.dll", wine::TestLibrary(row.library));
+    }
+    const auto others = wine::FileNamesBelow(prefix.driveC, "visa32");
+
+    const std::string hold =
+        row.hold ? prefix.systemDirectory + "\\visa32.dll" : std::string("-");
+    EXPECT_EQ(wine::Run({"none"}, row.commandLine, hold).report, kDone) << row.name;
+
+    EXPECT_EQ(wine::FilesBelow(prefix.system32, "visa32"), WithLibraryBytes(row.expected))
+        << row.name;
+    EXPECT_EQ(wine::FileNamesBelow(prefix.driveC, "visa32"), others)
+        << row.name << ": files outside the library's names changed";
+    if (prefix.system64) {
+      EXPECT_EQ(wine::FilesBelow(*prefix.system64, "visa32"), (Files{{"visa32.dll", untouched}}))
+          << row.name << ": the 64-bit system directory was touched";
+    }
+  }
+  ClearLibraries(prefix.system32);
+}
+
+// Both phases of the combined verb, the library phase even when the backup
+// found no configuration file.
+TEST(Wine, RunsBothPhasesOfTheCombinedVerb) {
+  const wine::Prefix& prefix = wine::CurrentPrefix();
+  const wine::fs::path root = prefix.driveC / "vp";
+  const struct {
+    Files start;
+    Files expected;
+  } rows[] = {{{{kConf, "conf"}}, {{kConf, "conf"}, {kBak, "conf"}}},
+              {{{kBak, "stale"}}, {}}};
+  for (const auto& row : rows) {
+    Prepare(root, row.start, {"fw/Tavrex"});
+    ClearLibraries(prefix.system32);
+    wine::WriteFile(prefix.system32 / "visa32.dll", wine::TestLibrary("acme"));
+    EXPECT_EQ(wine::Run(kFramework, "visaprep.exe BackUp RemoveVisa32").report, kDone);
+    EXPECT_EQ(wine::FilesBelow(root), row.expected);
+    EXPECT_EQ(wine::FilesBelow(prefix.system32, "visa32"),
+              WithLibraryBytes({{"visa32.Acme Corp.dll", "acme"}}));
+  }
+  ClearLibraries(prefix.system32);
 }
 
 }  // namespace

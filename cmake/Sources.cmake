@@ -1,0 +1,9 @@
+# The portable logic, built for Windows and for the host alike.
+set(VISAPREP_LOGIC
+  app/CommandTail.cpp
+  app/RunCommand.cpp
+  app/Text.cpp
+  config/Configuration.cpp
+  config/FrameworkPath.cpp
+  library/CompanyName.cpp
+  library/SetAside.cpp)

@@ -1,0 +1,10 @@
+#pragma once
+
+#include "app/Text.h"
+
+// Reads "CompanyName" from the version information of the file at `path`:
+// the strings of language 0409, then of 0000, in the code page of the
+// file's first translation entry. Gives false, leaving `companyName`
+// untouched, when the file, its version information or the name is missing,
+// or the name does not fit the buffer whole.
+bool QueryCompanyName(const char* path, char (&companyName)[kTextSize]);

@@ -1,0 +1,217 @@
+// The company-name lookup and the set-aside of a foreign visa32.dll against
+// the fake machine, as tables of version resources and starting states.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <map>
+#include <optional>
+#include <string>
+
+#include "app/RunCommand.h"
+#include "library/CompanyName.h"
+#include "tests/fake/FakePlatform.h"
+
+namespace {
+
+using Strings = std::map<std::string, std::string>;
+
+std::string Translation(unsigned language, unsigned codePage) {
+  return {static_cast<char>(language & 0xFF), static_cast<char>(language >> 8),
+          static_cast<char>(codePage & 0xFF), static_cast<char>(codePage >> 8)};
+}
+
+// A version resource with the fixed information, a translation table and
+// the given CompanyName strings, keyed by their language and code page.
+fake::VersionValues Version(const Strings& companyNames,
+                            const std::string& translation = Translation(0x0409, 0x04B0)) {
+  fake::VersionValues values = {{"\\", "fixed"}, {"\\VarFileInfo\\Translation", translation}};
+  for (const auto& [block, name] : companyNames) {
+    values.emplace_back("\\StringFileInfo\\" + block + "\\CompanyName", name + '\0');
+  }
+  return values;
+}
+
+struct LookupRow {
+  const char* name;
+  std::optional<fake::VersionValues> version;  // none: a file without version information
+  std::optional<std::string> company;         // none: the lookup gives false
+};
+
+const std::string k255(255, 'n');
+
+const LookupRow kLookupRows[] = {
+    {"0409 and the first code page", Version({{"040904B0", "Acme Corp"}}), "Acme Corp"},
+    {"only 0000", Version({{"000004B0", "Zero Inc"}}), "Zero Inc"},
+    {"0409 wins over 0000", Version({{"040904B0", "First"}, {"000004B0", "Second"}}), "First"},
+    {"only 0407, though the translation names it",
+     Version({{"040704B0", "Deutsch"}}, Translation(0x0407, 0x04B0)), std::nullopt},
+    {"the translation's language is not used",
+     Version({{"040904B0", "Acme"}}, Translation(0x0407, 0x04B0)), "Acme"},
+    {"the code page in upper-case hex", Version({{"040904E4", "Ansi"}}, Translation(0x0409, 0x04E4)),
+     "Ansi"},
+    {"only the first translation entry counts",
+     Version({{"040904B0", "Second entry"}},
+             Translation(0x0409, 0x04E4) + Translation(0x0409, 0x04B0)),
+     std::nullopt},
+    {"the first of several entries",
+     Version({{"040904E4", "First entry"}, {"040904B0", "Second entry"}},
+             Translation(0x0409, 0x04E4) + Translation(0x0409, 0x04B0)),
+     "First entry"},
+    {"no CompanyName", Version({}), std::nullopt},
+    {"no translation table",
+     fake::VersionValues{{"\\", "fixed"}, {"\\StringFileInfo\\040904B0\\CompanyName", "A"}},
+     std::nullopt},
+    {"a translation shorter than one entry", Version({{"040904B0", "Acme"}}, "\x09\x04\xB0"),
+     std::nullopt},
+    {"no fixed file information",
+     fake::VersionValues{{"\\VarFileInfo\\Translation", Translation(0x0409, 0x04B0)},
+                         {"\\StringFileInfo\\040904B0\\CompanyName", std::string("A\0", 2)}},
+     std::nullopt},
+    {"an empty name", Version({{"040904B0", ""}}), ""},
+    {"255 characters fit", Version({{"040904B0", k255}}), k255},
+    {"256 characters are not cut", Version({{"040904B0", k255 + "n"}}), std::nullopt},
+    // The name is the last thing in the block and has no NUL before its end.
+    {"a name running off the block",
+     fake::VersionValues{{"\\", "fixed"},
+                         {"\\VarFileInfo\\Translation", Translation(0x0409, 0x04B0)},
+                         {"\\StringFileInfo\\040904B0\\CompanyName", "Unterminated"}},
+     std::nullopt},
+    {"no version information", std::nullopt, std::nullopt},
+};
+
+TEST(CompanyName, FollowsTheLookupOrder) {
+  for (const LookupRow& row : kLookupRows) {
+    fake::Reset();
+    fake::File& file = fake::Machine().files["C:\\lib.dll"];
+    file.bytes = "MZ";
+    file.version = row.version;
+    char company[kTextSize];
+    std::fill(std::begin(company), std::end(company), 'Z');
+    const bool found = QueryCompanyName("C:\\lib.dll", company);
+    EXPECT_EQ(found, row.company.has_value()) << row.name;
+    if (found && row.company) {
+      EXPECT_EQ(std::string(company), *row.company) << row.name;
+    }
+    if (!found) {
+      EXPECT_EQ(std::count(std::begin(company), std::end(company), 'Z'), kTextSize)
+          << row.name << ": buffer touched";
+    }
+    EXPECT_TRUE(fake::Machine().blocks.empty()) << row.name << ": block not released";
+  }
+}
+
+TEST(CompanyName, GivesFalseWithoutAFileOrMemory) {
+  fake::Reset();
+  char company[kTextSize];
+  EXPECT_FALSE(QueryCompanyName("C:\\missing.dll", company));
+  fake::Machine().files["C:\\lib.dll"] = {"MZ", fake::Lock::kNone, Version({{"040904B0", "A"}})};
+  fake::Machine().failAllocations = true;
+  EXPECT_FALSE(QueryCompanyName("C:\\lib.dll", company));
+}
+
+const std::string kSys = "C:\\windows\\syswow64\\";
+const std::string kLib = kSys + "visa32.dll";
+
+struct SetAsideRow {
+  const char* name;
+  std::optional<std::string> company;  // none: no version information
+  std::map<std::string, std::string> expected;
+  std::map<std::string, std::string> earlier;  // files already there besides the library
+  fake::Lock lock = fake::Lock::kNone;
+  std::set<unsigned char> leadBytes;
+  std::string systemDirectory = "C:\\windows\\syswow64";
+  bool noLibrary = false;
+};
+
+const std::string kLongDirectory = "C:\\" + std::string(120, 'd');
+
+const SetAsideRow kSetAsideRows[] = {
+    {"a foreign library is set aside", "Acme Corp", {{kSys + "visa32.Acme Corp.dll", "lib"}}},
+    {"the kept company stays", "Quarvello", {{kLib, "lib"}}},
+    {"case matters", "quarvello", {{kSys + "visa32.quarvello.dll", "lib"}}},
+    {"a trailing blank matters", "Quarvello ", {{kSys + "visa32.Quarvello .dll", "lib"}}},
+    {"an earlier copy stays unchanged", "Acme", {{kSys + "visa32.Acme.dll", "earlier"}},
+     {{kSys + "visa32.Acme.dll", "earlier"}}},
+    {"no version information: it stays", std::nullopt, {{kLib, "lib"}}},
+    {"no library: nothing", "Acme", {}, {}, fake::Lock::kNone, {}, "C:\\windows\\syswow64", true},
+    {"held open: the copy is made and the library stays", "Acme",
+     {{kLib, "lib"}, {kSys + "visa32.Acme.dll", "lib"}}, {}, fake::Lock::kReadShared},
+    {"unreadable: no copy, so it stays", "Acme", {{kLib, "lib"}}, {}, fake::Lock::kExclusive},
+    {"a name with a backslash stays", "x\\..\\..\\evil", {{kLib, "lib"}}},
+    {"a name with a slash stays", "a/b", {{kLib, "lib"}}},
+    {"a name with a colon stays", "C:x", {{kLib, "lib"}}},
+    {"a name with a wildcard stays", "A*", {{kLib, "lib"}}},
+    {"a name with a question mark stays", "A?", {{kLib, "lib"}}},
+    {"a name with a quote stays", "A\"", {{kLib, "lib"}}},
+    {"a name with angle brackets stays", "<A>", {{kLib, "lib"}}},
+    {"a name with a bar stays", "A|B", {{kLib, "lib"}}},
+    {"a name with a control byte stays", "A\tB", {{kLib, "lib"}}},
+    {"a trail byte of 0x5C is no backslash", "\x81\x5C\x82\x5C",
+     {{kSys + "visa32.\x81\x5C\x82\x5C.dll", "lib"}}, {}, fake::Lock::kNone, {0x81, 0x82}},
+    {"without a double-byte code page 0x5C is a backslash", "\x81\x5C", {{kLib, "lib"}}},
+    {"an empty name gives two dots", "", {{kSys + "visa32..dll", "lib"}}},
+    {"dots alone stay in one component", "..", {{kSys + "visa32....dll", "lib"}}},
+    {"letters above 0x7F go in as found", "Soci\xe9t\xe9",
+     {{kSys + "visa32.Soci\xe9t\xe9.dll", "lib"}}},
+    {"a set-aside path too long for its buffer changes nothing", std::string(121, 'c'),
+     {{kLongDirectory + "\\visa32.dll", "lib"}}, {}, fake::Lock::kNone, {}, kLongDirectory},
+};
+
+TEST(SetAside, MovesOnlyAForeignLibraryAndNeverLosesIt) {
+  for (const SetAsideRow& row : kSetAsideRows) {
+    fake::Reset();
+    fake::State& machine = fake::Machine();
+    machine.systemDirectory = row.systemDirectory;
+    machine.directories = {row.systemDirectory};
+    machine.leadBytes = row.leadBytes;
+    if (!row.noLibrary) {
+      fake::File& library = machine.files[row.systemDirectory + "\\visa32.dll"];
+      library.bytes = "lib";
+      library.lock = row.lock;
+      if (row.company) {
+        library.version = Version({{"040904B0", *row.company}});
+      }
+    }
+    for (const auto& [path, bytes] : row.earlier) {
+      machine.files[path].bytes = bytes;
+    }
+    EXPECT_EQ(RunCommand("RemoveVisa32"), 0) << row.name;
+    std::map<std::string, std::string> files;
+    for (const auto& [path, file] : machine.files) {
+      files[path] = file.bytes;
+    }
+    EXPECT_EQ(files, row.expected) << row.name;
+    EXPECT_TRUE(machine.blocks.empty()) << row.name;
+  }
+}
+
+// A set-aside copy that fails for a reason other than an earlier copy keeps
+// the library; only an existing copy lets it go without a new one.
+TEST(SetAside, DeletesAfterAFailedCopyOnlyWhenACopyExists) {
+  const struct {
+    std::uint32_t error;
+    bool libraryStays;
+  } rows[] = {{Platform::kErrorFileExists, false}, {Platform::kErrorAlreadyExists, false},
+              {Platform::kErrorDiskFull, true},    {Platform::kErrorAccessDenied, true},
+              {Platform::kErrorPathNotFound, true}, {Platform::kErrorSharingViolation, true}};
+  for (const auto& row : rows) {
+    fake::Reset();
+    fake::State& machine = fake::Machine();
+    machine.directories = {"C:\\windows\\syswow64"};
+    machine.files[kLib] = {"lib", fake::Lock::kNone, Version({{"040904B0", "Acme"}})};
+    // A clean run first, to find which call is the copy.
+    RunCommand("RemoveVisa32");
+    const auto copyCall = std::find(machine.callNames.begin(), machine.callNames.end(), "CopyFileA");
+    ASSERT_NE(copyCall, machine.callNames.end());
+    const int copyAt = static_cast<int>(copyCall - machine.callNames.begin()) + 1;
+
+    fake::Reset();
+    machine.directories = {"C:\\windows\\syswow64"};
+    machine.files[kLib] = {"lib", fake::Lock::kNone, Version({{"040904B0", "Acme"}})};
+    machine.fault = {copyAt, row.error, false};
+    RunCommand("RemoveVisa32");
+    EXPECT_EQ(machine.files.count(kLib) == 1, row.libraryStays) << "error " << row.error;
+  }
+}
+
+}  // namespace
