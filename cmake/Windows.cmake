@@ -71,7 +71,8 @@ foreach(row IN LISTS rows)
     list(APPEND sources ${CMAKE_BINARY_DIR}/libraries/${name}.rc)
   endif()
   add_library(library_${name} SHARED ${sources})
-  target_link_options(library_${name} PRIVATE -static-libgcc)
+  # Data only: no runtime, no entry point.
+  target_link_options(library_${name} PRIVATE -nostdlib -s -Wl,-e,0 -Wl,--no-insert-timestamp)
   set_target_properties(library_${name} PROPERTIES
     PREFIX "" OUTPUT_NAME ${name}
     RUNTIME_OUTPUT_DIRECTORY ${VISAPREP_BIN_DIR}/test/libraries)
