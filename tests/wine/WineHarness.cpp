@@ -1,5 +1,6 @@
 #include "tests/wine/WineHarness.h"
 
+#include <fcntl.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -46,6 +47,8 @@ int Spawn(const std::vector<std::string>& arguments, std::string* output) {
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
   posix_spawn_file_actions_adddup2(&actions, pipeEnds[1], STDOUT_FILENO);
+  // Wine's own diagnostics are not the program's output.
+  posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
   posix_spawn_file_actions_addclose(&actions, pipeEnds[0]);
   std::vector<char*> argv;
   for (const std::string& argument : arguments) {

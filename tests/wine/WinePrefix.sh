@@ -10,9 +10,14 @@ case $action in
     wineserver -k 2>/dev/null || true
     rm -rf "$prefix"
     mkdir -p "$prefix"
-    # The server first, so that wineboot and every test talk to this one.
-    wineserver -p </dev/null >/dev/null 2>&1
+    # wineboot settles the prefix's architecture with a server of its own;
+    # once that one is gone, one persistent server serves every test.
     WINEARCH=$3 wineboot -i >/dev/null 2>&1
+    wineserver -w
+    wineserver -p </dev/null >/dev/null 2>&1
+    # Start the prefix's services now, detached from any test's output: the
+    # first wine program would otherwise start them holding its stderr open.
+    wineboot </dev/null >/dev/null 2>&1
     ;;
   stop)
     wineserver -k 2>/dev/null || true

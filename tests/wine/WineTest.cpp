@@ -30,9 +30,20 @@ struct ConfigCase {
   std::vector<Step> steps;
   Files expected;
   std::vector<std::string> folders = {"fw/Tavrex"};
+  bool wow64Only = false;  // 32-bit Windows has no second registry view
 };
 
 const Registry kFramework = wine::StringValue("C:\\vp\\fw\\");
+
+// "C:\vp\fw\" padded with ".\" to `length` characters (odd), which
+// Windows resolves to the same folder.
+std::string PaddedFramework(std::size_t length) {
+  std::string value = "C:\\vp\\fw\\";
+  while (value.size() + 2 <= length) {
+    value += ".\\";
+  }
+  return value;
+}
 
 const ConfigCase kConfigCases[] = {
     {"backup copies", kFramework, {{kConf, "new"}}, {{"visaprep.exe BackUp"}},
@@ -50,7 +61,7 @@ const ConfigCase kConfigCases[] = {
      {{"visaprep.exe BackUp"}, {"visaprep.exe Copy"}}, {{kConf, "new"}, {kBak, "old"}}},
     {"the 64-bit registry view alone is not seen", {"64", "sz", std::string("C:\\vp\\fw\\\0", 10)},
      {{kConf, "new"}, {kBak, "old"}}, {{"visaprep.exe BackUp"}, {"visaprep.exe Copy"}},
-     {{kConf, "new"}, {kBak, "old"}}},
+     {{kConf, "new"}, {kBak, "old"}}, {"fw/Tavrex"}, true},
     {"a value without a trailing backslash is joined as stored", wine::StringValue("C:\\vp\\fw"),
      {{"fwTavrex/visaconf.ini", "joined"}, {kConf, "inside"}}, {{"visaprep.exe BackUp"}},
      {{"fwTavrex/visaconf.ini", "joined"}, {"fwTavrex/visaini.bak", "joined"}, {kConf, "inside"}},
@@ -68,6 +79,41 @@ const ConfigCase kConfigCases[] = {
      {{kConf, "current"}, {kBak, "saved"}}},
     {"a restore over a folder keeps the backup", kFramework, {{kBak, "saved"}},
      {{"visaprep.exe Copy"}}, {{kBak, "saved"}}, {"fw/Tavrex/visaconf.ini"}},
+    // What a broken or hostile installation may hold in FRAMEWORK_PATH.
+    {"a 235-character value still fits both paths", wine::StringValue(PaddedFramework(235)),
+     {{kConf, "new"}}, {{"visaprep.exe BackUp"}}, {{kConf, "new"}, {kBak, "new"}}},
+    {"a 237-character value makes the paths too long", wine::StringValue(PaddedFramework(237)),
+     {{kConf, "new"}, {kBak, "old"}}, {{"visaprep.exe BackUp"}, {"visaprep.exe Copy"}},
+     {{kConf, "new"}, {kBak, "old"}}},
+    {"a 255-character value is read, but too long to join",
+     wine::StringValue(PaddedFramework(255)), {{kConf, "new"}, {kBak, "old"}},
+     {{"visaprep.exe BackUp"}, {"visaprep.exe Copy"}}, {{kConf, "new"}, {kBak, "old"}}},
+    {"a 256-character value is not read", wine::StringValue(std::string(256, 'x')),
+     {{kConf, "new"}, {kBak, "old"}}, {{"visaprep.exe BackUp"}, {"visaprep.exe Copy"}},
+     {{kConf, "new"}, {kBak, "old"}}},
+    {"a 300-character value is not read", wine::StringValue(std::string(300, 'x')),
+     {{kConf, "new"}, {kBak, "old"}}, {{"visaprep.exe BackUp"}, {"visaprep.exe Copy"}},
+     {{kConf, "new"}, {kBak, "old"}}},
+    {"a REG_DWORD value names no usable folder", {"32", "dword", std::string("\1\0\0\0", 4)},
+     {{kConf, "new"}, {kBak, "old"}}, {{"visaprep.exe BackUp"}, {"visaprep.exe Copy"}},
+     {{kConf, "new"}, {kBak, "old"}}},
+    {"a REG_BINARY value of 256 bytes without a NUL is not used",
+     {"32", "binary", std::string(256, 'C')}, {{kConf, "new"}, {kBak, "old"}},
+     {{"visaprep.exe BackUp"}, {"visaprep.exe Copy"}}, {{kConf, "new"}, {kBak, "old"}}},
+    {"a REG_BINARY path without a NUL is ended where it ends",
+     {"32", "binary", "C:\\vp\\fw\\"}, {{kConf, "new"}}, {{"visaprep.exe BackUp"}},
+     {{kConf, "new"}, {kBak, "new"}}},
+    {"a REG_EXPAND_SZ value is used unexpanded",
+     {"32", "expand", std::string("%SystemDrive%\\vp\\fw\\\0", 20)},
+     {{kConf, "expanded"}, {"cwd/%SystemDrive%/vp/fw/Tavrex/visaconf.ini", "literal"}},
+     {{"visaprep.exe BackUp"}},
+     {{kConf, "expanded"},
+      {"cwd/%SystemDrive%/vp/fw/Tavrex/visaconf.ini", "literal"},
+      {"cwd/%SystemDrive%/vp/fw/Tavrex/visaini.bak", "literal"}},
+     {"fw/Tavrex", "cwd/%SystemDrive%/vp/fw/Tavrex"}},
+    {"an empty value works in the current directory", wine::StringValue(""),
+     {{"cwd/Tavrex/visaconf.ini", "here"}}, {{"visaprep.exe BackUp"}},
+     {{"cwd/Tavrex/visaconf.ini", "here"}, {"cwd/Tavrex/visaini.bak", "here"}}, {"cwd/Tavrex"}},
     {"a quoted program path with blanks", kFramework, {{kConf, "new"}},
      {{"\"C:\\Program Files\\Setup Tools\\visaprep.exe\" BackUp"}}, {{kConf, "new"}, {kBak, "new"}}},
     {"blanks and a tab before the verb", kFramework, {{kConf, "new"}},
@@ -95,6 +141,9 @@ void Prepare(const wine::fs::path& root, const Files& files,
 TEST(Wine, BacksUpAndRestoresTheConfiguration) {
   const wine::fs::path root = wine::CurrentPrefix().driveC / "vp";
   for (const ConfigCase& row : kConfigCases) {
+    if (row.wow64Only && !wine::CurrentPrefix().system64) {
+      continue;
+    }
     Prepare(root, row.start, row.folders);
     const auto folders = wine::FoldersBelow(root);
     for (const Step& step : row.steps) {
