@@ -45,7 +45,8 @@ add_executable(logic_tests
   ${VISAPREP_LOGIC}
   tests/unit/CommandTailTest.cpp
   tests/unit/ConfigurationTest.cpp
-  tests/unit/LibraryTest.cpp)
+  tests/unit/LibraryTest.cpp
+  tests/unit/FaultTest.cpp)
 # The dispatcher alone, with phases that record their calls.
 add_executable(dispatch_tests
   app/RunCommand.cpp

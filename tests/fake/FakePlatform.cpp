@@ -17,7 +17,8 @@ bool Injected(const char* name) {
   const bool fails = fault.call != 0 && (machine.calls == fault.call ||
                                          (fault.persistent && machine.calls > fault.call));
   if (fails) {
-    machine.lastError = fault.error;
+    const std::vector<std::uint32_t>& errors = ErrorsFor(name);
+    machine.lastError = fault.error != 0 ? fault.error : errors[fault.choice % errors.size()];
   }
   return fails;
 }
@@ -72,6 +73,24 @@ const File* VersionedFile(const char* path) {
 }  // namespace
 
 State& Machine() { return machine; }
+
+const std::vector<std::uint32_t>& ErrorsFor(const std::string& name) {
+  using namespace Platform;
+  static const std::map<std::string, std::vector<std::uint32_t>> kErrors = {
+      {"CopyFileA",
+       {kErrorFileNotFound, kErrorPathNotFound, kErrorAccessDenied, kErrorSharingViolation,
+        kErrorFileExists, kErrorDiskFull}},
+      {"DeleteFileA", {kErrorAccessDenied, kErrorSharingViolation}},
+      {"RegOpenKeyExA", {kErrorFileNotFound, kErrorAccessDenied}},
+      {"RegQueryValueExA", {kErrorFileNotFound, kErrorAccessDenied, kErrorMoreData}},
+      {"GlobalAlloc", {8}},                    // ERROR_NOT_ENOUGH_MEMORY
+      {"GetFileVersionInfoSizeA", {1812}},     // ERROR_RESOURCE_DATA_NOT_FOUND
+      {"GetFileVersionInfoA", {1812}},
+      {"VerQueryValueA", {1813}},              // ERROR_RESOURCE_TYPE_NOT_FOUND
+      {"GetSystemDirectoryA", {kErrorAccessDenied}},
+  };
+  return kErrors.at(name);
+}
 
 void Reset() {
   for (const auto& [block, size] : machine.blocks) {
@@ -151,6 +170,11 @@ std::int32_t RegCloseKey(RegistryKey key) {
 
 int CopyFileA(const char* source, const char* destination, int failIfExists) {
   if (Injected("CopyFileA")) {
+    // Windows gives ERROR_FILE_EXISTS only where a file stands; elsewhere
+    // the injected failure is a full disk instead.
+    if (machine.lastError == kErrorFileExists && machine.files.count(destination) == 0) {
+      machine.lastError = kErrorDiskFull;
+    }
     return 0;
   }
   const auto from = machine.files.find(source);

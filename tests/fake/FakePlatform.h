@@ -38,13 +38,18 @@ struct File {
   }
 };
 
-// The Nth platform call (counting from 1) fails with `error`; with
-// `persistent`, every call after it fails too.
+// The Nth platform call (counting from 1) fails with `error`, or, when that
+// is 0, with the `choice`th of the errors Windows gives for that call (see
+// ErrorsFor); with `persistent`, every call after it fails too.
 struct Fault {
   int call = 0;
   std::uint32_t error = 0;
   bool persistent = false;
+  std::size_t choice = 0;
 };
+
+// The errors a real Windows gives for the platform call `name`.
+const std::vector<std::uint32_t>& ErrorsFor(const std::string& name);
 
 struct State {
   std::string commandLine;
