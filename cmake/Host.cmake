@@ -5,6 +5,7 @@ enable_testing()
 
 set(CMAKE_CXX_STANDARD 17)
 set(CMAKE_CXX_STANDARD_REQUIRED ON)
+set(CMAKE_EXPORT_COMPILE_COMMANDS ON)
 
 find_program(MINGW_CXX i686-w64-mingw32-g++)
 if(NOT MINGW_CXX)
@@ -33,12 +34,15 @@ ExternalProject_Add(windows
   BUILD_ALWAYS ON)
 
 set(VISAPREP_WARNINGS -Wall -Wextra -Werror)
+# The program's own code is held to conversions too; the tests are not.
+set(VISAPREP_LOGIC_WARNINGS -Wconversion -Wsign-conversion)
 set(VISAPREP_SANITIZERS -fsanitize=address,undefined -fno-sanitize-recover=all)
 
 add_library(fake_platform STATIC tests/fake/FakePlatform.cpp)
 target_include_directories(fake_platform PUBLIC ${CMAKE_SOURCE_DIR})
 
 include(cmake/Sources.cmake)
+set_source_files_properties(${VISAPREP_LOGIC} PROPERTIES COMPILE_OPTIONS "${VISAPREP_LOGIC_WARNINGS}")
 
 # The logic with its real phases, against the fake platform.
 add_executable(logic_tests
@@ -69,3 +73,5 @@ include(cmake/WineTests.cmake)
 
 add_test(NAME artifact
   COMMAND ${CMAKE_SOURCE_DIR}/tests/artifact.sh ${VISAPREP_BIN_DIR}/visaprep.exe ${CMAKE_SOURCE_DIR})
+
+add_test(NAME lint COMMAND ${CMAKE_SOURCE_DIR}/scripts/lint.sh ${CMAKE_BINARY_DIR})

@@ -19,7 +19,7 @@ add_executable(visaprep WIN32
   platform/PlatformWin32.cpp)
 target_include_directories(visaprep PRIVATE ${CMAKE_SOURCE_DIR})
 target_compile_options(visaprep PRIVATE
-  -Os -Wall -Wextra -Werror
+  -Os -Wall -Wextra -Wconversion -Wsign-conversion -Werror
   # No runtime: no exceptions, no RTTI, no unwind tables, no guards, and no
   # loops turned back into library calls.
   -ffreestanding -fno-exceptions -fno-rtti -fno-asynchronous-unwind-tables

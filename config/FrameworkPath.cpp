@@ -10,9 +10,8 @@ bool ReadFrameworkPath(char (&directory)[kTextSize]) {
     return false;
   }
   std::uint32_t size = kTextSize;
-  const std::int32_t status =
-      Platform::RegQueryValueExA(key, "FRAMEWORK_PATH", nullptr, nullptr,
-                                 reinterpret_cast<std::uint8_t*>(directory), &size);
+  const std::int32_t status = Platform::RegQueryValueExA(
+      key, "FRAMEWORK_PATH", nullptr, nullptr, reinterpret_cast<std::uint8_t*>(directory), &size);
   Platform::RegCloseKey(key);
   if (status != 0 || size > kTextSize) {
     return false;

@@ -1,9 +1,9 @@
 // The platform operations as the Win32 calls themselves. Nothing here adds
 // behaviour: each wrapper only converts between the header's fixed-width
 // types and the Windows ones, so what the logic relies on is what Windows does.
-#include "platform/Platform.h"
-
 #include <windows.h>
+
+#include "platform/Platform.h"
 
 namespace Platform {
 
@@ -11,8 +11,7 @@ static_assert(sizeof(HKEY) == sizeof(RegistryKey), "registry handles must fit Re
 static_assert(sizeof(DWORD) == sizeof(std::uint32_t), "DWORD is 32 bits");
 static_assert(kKeyQueryValue == KEY_QUERY_VALUE && kZeroInit == GMEM_ZEROINIT,
               "flags must match Win32");
-static_assert(kErrorFileNotFound == ERROR_FILE_NOT_FOUND &&
-                  kErrorFileExists == ERROR_FILE_EXISTS &&
+static_assert(kErrorFileNotFound == ERROR_FILE_NOT_FOUND && kErrorFileExists == ERROR_FILE_EXISTS &&
                   kErrorAlreadyExists == ERROR_ALREADY_EXISTS && kErrorMoreData == ERROR_MORE_DATA,
               "error codes must match Win32");
 

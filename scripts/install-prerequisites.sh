@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs, from Debian's packages, whatever this machine lacks to build
 # visaprep and run its tests: the MinGW-w64 cross compiler, Wine with its
-# 32-bit half (for WoW64), CMake and GoogleTest. Does nothing when all is there.
+# 32-bit half (for WoW64), CMake, GoogleTest and the linters. Does nothing
+# when all is there.
 set -euo pipefail
 
 need=()
@@ -13,6 +14,10 @@ have make || need+=(make)
 have cmake || need+=(cmake)
 have i686-w64-mingw32-g++ || need+=(g++-mingw-w64-i686)
 [ -f /usr/include/gtest/gtest.h ] || need+=(libgtest-dev)
+have clang-format || need+=(clang-format)
+have clang-tidy || need+=(clang-tidy)
+have cppcheck || need+=(cppcheck)
+have git || need+=(git)
 installed wine64 || need+=(wine64)
 installed wine32:i386 || need+=(wine32:i386)
 installed wine || need+=(wine)

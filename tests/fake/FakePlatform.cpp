@@ -83,10 +83,10 @@ const std::vector<std::uint32_t>& ErrorsFor(const std::string& name) {
       {"DeleteFileA", {kErrorAccessDenied, kErrorSharingViolation}},
       {"RegOpenKeyExA", {kErrorFileNotFound, kErrorAccessDenied}},
       {"RegQueryValueExA", {kErrorFileNotFound, kErrorAccessDenied, kErrorMoreData}},
-      {"GlobalAlloc", {8}},                    // ERROR_NOT_ENOUGH_MEMORY
-      {"GetFileVersionInfoSizeA", {1812}},     // ERROR_RESOURCE_DATA_NOT_FOUND
+      {"GlobalAlloc", {8}},                 // ERROR_NOT_ENOUGH_MEMORY
+      {"GetFileVersionInfoSizeA", {1812}},  // ERROR_RESOURCE_DATA_NOT_FOUND
       {"GetFileVersionInfoA", {1812}},
-      {"VerQueryValueA", {1813}},              // ERROR_RESOURCE_TYPE_NOT_FOUND
+      {"VerQueryValueA", {1813}},  // ERROR_RESOURCE_TYPE_NOT_FOUND
       {"GetSystemDirectoryA", {kErrorAccessDenied}},
   };
   return kErrors.at(name);
@@ -106,9 +106,9 @@ std::string RegistryString(const std::string& text) { return text + '\0'; }
 namespace Platform {
 
 using fake::Fail;
+using fake::FolderExists;
 using fake::Injected;
 using fake::machine;
-using fake::FolderExists;
 
 const char* GetCommandLineA() { return machine.commandLine.c_str(); }
 

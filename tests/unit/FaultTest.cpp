@@ -76,11 +76,12 @@ std::string Broken(const Start& start, const std::string& verb) {
       return "library lost";
     }
   }
-  if (!Holds(files, kOther, "unrelated") || (start.earlierCopy && !Holds(files, kAcmeCopy, "earlier"))) {
+  if (!Holds(files, kOther, "unrelated") ||
+      (start.earlierCopy && !Holds(files, kAcmeCopy, "earlier"))) {
     return "an unrelated file changed";
   }
-  const std::set<std::string> allowed = {kConf, kBak, kLib, kOther, kAcmeCopy,
-                                         "C:\\windows\\syswow64\\visa32.Quarvello.dll"};
+  const std::set<std::string> allowed = {
+      kConf, kBak, kLib, kOther, kAcmeCopy, "C:\\windows\\syswow64\\visa32.Quarvello.dll"};
   for (const auto& [path, file] : files) {
     if (allowed.count(path) == 0) {
       return "unexpected file " + path;

@@ -34,7 +34,7 @@ fake::VersionValues Version(const Strings& companyNames,
 struct LookupRow {
   const char* name;
   std::optional<fake::VersionValues> version;  // none: a file without version information
-  std::optional<std::string> company;         // none: the lookup gives false
+  std::optional<std::string> company;          // none: the lookup gives false
 };
 
 const std::string k255(255, 'n');
@@ -47,8 +47,8 @@ const LookupRow kLookupRows[] = {
      Version({{"040704B0", "Deutsch"}}, Translation(0x0407, 0x04B0)), std::nullopt},
     {"the translation's language is not used",
      Version({{"040904B0", "Acme"}}, Translation(0x0407, 0x04B0)), "Acme"},
-    {"the code page in upper-case hex", Version({{"040904E4", "Ansi"}}, Translation(0x0409, 0x04E4)),
-     "Ansi"},
+    {"the code page in upper-case hex",
+     Version({{"040904E4", "Ansi"}}, Translation(0x0409, 0x04E4)), "Ansi"},
     {"only the first translation entry counts",
      Version({{"040904B0", "Second entry"}},
              Translation(0x0409, 0x04E4) + Translation(0x0409, 0x04B0)),
@@ -130,12 +130,17 @@ const SetAsideRow kSetAsideRows[] = {
     {"the kept company stays", "Quarvello", {{kLib, "lib"}}},
     {"case matters", "quarvello", {{kSys + "visa32.quarvello.dll", "lib"}}},
     {"a trailing blank matters", "Quarvello ", {{kSys + "visa32.Quarvello .dll", "lib"}}},
-    {"an earlier copy stays unchanged", "Acme", {{kSys + "visa32.Acme.dll", "earlier"}},
+    {"an earlier copy stays unchanged",
+     "Acme",
+     {{kSys + "visa32.Acme.dll", "earlier"}},
      {{kSys + "visa32.Acme.dll", "earlier"}}},
     {"no version information: it stays", std::nullopt, {{kLib, "lib"}}},
     {"no library: nothing", "Acme", {}, {}, fake::Lock::kNone, {}, "C:\\windows\\syswow64", true},
-    {"held open: the copy is made and the library stays", "Acme",
-     {{kLib, "lib"}, {kSys + "visa32.Acme.dll", "lib"}}, {}, fake::Lock::kReadShared},
+    {"held open: the copy is made and the library stays",
+     "Acme",
+     {{kLib, "lib"}, {kSys + "visa32.Acme.dll", "lib"}},
+     {},
+     fake::Lock::kReadShared},
     {"unreadable: no copy, so it stays", "Acme", {{kLib, "lib"}}, {}, fake::Lock::kExclusive},
     {"a name with a backslash stays", "x\\..\\..\\evil", {{kLib, "lib"}}},
     {"a name with a slash stays", "a/b", {{kLib, "lib"}}},
@@ -146,15 +151,25 @@ const SetAsideRow kSetAsideRows[] = {
     {"a name with angle brackets stays", "<A>", {{kLib, "lib"}}},
     {"a name with a bar stays", "A|B", {{kLib, "lib"}}},
     {"a name with a control byte stays", "A\tB", {{kLib, "lib"}}},
-    {"a trail byte of 0x5C is no backslash", "\x81\x5C\x82\x5C",
-     {{kSys + "visa32.\x81\x5C\x82\x5C.dll", "lib"}}, {}, fake::Lock::kNone, {0x81, 0x82}},
+    {"a trail byte of 0x5C is no backslash",
+     "\x81\x5C\x82\x5C",
+     {{kSys + "visa32.\x81\x5C\x82\x5C.dll", "lib"}},
+     {},
+     fake::Lock::kNone,
+     {0x81, 0x82}},
     {"without a double-byte code page 0x5C is a backslash", "\x81\x5C", {{kLib, "lib"}}},
     {"an empty name gives two dots", "", {{kSys + "visa32..dll", "lib"}}},
     {"dots alone stay in one component", "..", {{kSys + "visa32....dll", "lib"}}},
-    {"letters above 0x7F go in as found", "Soci\xe9t\xe9",
+    {"letters above 0x7F go in as found",
+     "Soci\xe9t\xe9",
      {{kSys + "visa32.Soci\xe9t\xe9.dll", "lib"}}},
-    {"a set-aside path too long for its buffer changes nothing", std::string(121, 'c'),
-     {{kLongDirectory + "\\visa32.dll", "lib"}}, {}, fake::Lock::kNone, {}, kLongDirectory},
+    {"a set-aside path too long for its buffer changes nothing",
+     std::string(121, 'c'),
+     {{kLongDirectory + "\\visa32.dll", "lib"}},
+     {},
+     fake::Lock::kNone,
+     {},
+     kLongDirectory},
 };
 
 TEST(SetAside, MovesOnlyAForeignLibraryAndNeverLosesIt) {
@@ -192,12 +207,10 @@ TEST(SetAside, DeletesAfterAFailedCopyOnlyWhenACopyExists) {
     std::uint32_t error;
     bool copyStands;
     bool libraryStays;
-  } rows[] = {{Platform::kErrorFileExists, true, false},
-              {Platform::kErrorAlreadyExists, true, false},
-              {Platform::kErrorDiskFull, false, true},
-              {Platform::kErrorAccessDenied, false, true},
-              {Platform::kErrorPathNotFound, false, true},
-              {Platform::kErrorSharingViolation, false, true}};
+  } rows[] = {
+      {Platform::kErrorFileExists, true, false},   {Platform::kErrorAlreadyExists, true, false},
+      {Platform::kErrorDiskFull, false, true},     {Platform::kErrorAccessDenied, false, true},
+      {Platform::kErrorPathNotFound, false, true}, {Platform::kErrorSharingViolation, false, true}};
   for (const auto& row : rows) {
     fake::State& machine = fake::Machine();
     int copyAt = 0;  // found by a first, clean run

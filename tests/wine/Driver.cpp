@@ -59,9 +59,9 @@ bool SetValue(const char* view, const char* type, const char* hexData) {
   LONG status = ERROR_SUCCESS;
   if (std::strcmp(hexData, "-") != 0) {
     const std::string data = FromHex(hexData);
-    status = RegSetValueExA(key, "FRAMEWORK_PATH", 0, TypeOf(type),
-                            reinterpret_cast<const BYTE*>(data.data()),
-                            static_cast<DWORD>(data.size()));
+    status =
+        RegSetValueExA(key, "FRAMEWORK_PATH", 0, TypeOf(type),
+                       reinterpret_cast<const BYTE*>(data.data()), static_cast<DWORD>(data.size()));
   }
   RegCloseKey(key);
   return status == ERROR_SUCCESS;

@@ -105,10 +105,10 @@ Outcome Run(const Registry& registry, const std::string& commandLine, const std:
   CurrentPrefix();
   Outcome outcome;
   const std::string driver = Required("VISAPREP_BIN") + "/test/driver.exe";
-  outcome.driverStatus = Spawn({"wine", driver, registry.view, registry.type,
-                                registry.bytes ? Hex(*registry.bytes) : "-", hold,
-                                "C:\\tools\\visaprep.exe", Hex(commandLine)},
-                               &outcome.report);
+  outcome.driverStatus = Spawn(
+      {"wine", driver, registry.view, registry.type, registry.bytes ? Hex(*registry.bytes) : "-",
+       hold, "C:\\tools\\visaprep.exe", Hex(commandLine)},
+      &outcome.report);
   if (!outcome.report.empty() && outcome.report.back() == '\n') {
     outcome.report.pop_back();
   }

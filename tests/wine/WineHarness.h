@@ -14,8 +14,8 @@ namespace fs = std::filesystem;
 
 // FRAMEWORK_PATH as the driver stores it before a run.
 struct Registry {
-  std::string view = "32";  // "32", "64", or "none" for no key at all
-  std::string type = "sz";  // sz, expand, dword or binary
+  std::string view = "32";           // "32", "64", or "none" for no key at all
+  std::string type = "sz";           // sz, expand, dword or binary
   std::optional<std::string> bytes;  // none: the key without the value
 };
 
@@ -29,9 +29,9 @@ struct Outcome {
 
 struct Prefix {
   fs::path driveC;
-  fs::path system32;  // the 32-bit program's system directory
+  fs::path system32;                 // the 32-bit program's system directory
   std::optional<fs::path> system64;  // the 64-bit one, on a 64-bit prefix
-  std::string systemDirectory;  // system32 as visaprep sees it, e.g. C:\windows\syswow64
+  std::string systemDirectory;       // system32 as visaprep sees it, e.g. C:\windows\syswow64
 };
 
 // The prefix named by WINEPREFIX, with visaprep.exe copied into C:\tools.
