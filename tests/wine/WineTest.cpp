@@ -218,6 +218,7 @@ TEST(Wine, BacksUpAndRestoresTheConfiguration) {
     }
     Prepare(root, row.start, row.folders);
     const auto folders = wine::FoldersBelow(root);
+    const auto others = wine::FileNamesBelow(wine::CurrentPrefix().driveC, "vp/");
     for (const Step& step : row.steps) {
       for (const auto& [name, bytes] : step.writes) {
         wine::WriteFile(root / name, bytes);
@@ -227,6 +228,8 @@ TEST(Wine, BacksUpAndRestoresTheConfiguration) {
     }
     EXPECT_EQ(wine::FilesBelow(root), row.expected) << row.name;
     EXPECT_EQ(wine::FoldersBelow(root), folders) << row.name << ": folders changed";
+    EXPECT_EQ(wine::FileNamesBelow(wine::CurrentPrefix().driveC, "vp/"), others)
+        << row.name << ": files outside the framework directory changed";
   }
 }
 
