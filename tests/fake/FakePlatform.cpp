@@ -285,7 +285,7 @@ int VerQueryValueA(const void* block, const char* subBlock, void** value, std::u
 }
 
 void* GlobalAlloc(std::uint32_t flags, std::size_t size) {
-  if (Injected("GlobalAlloc") || machine.failAllocations) {
+  if (Injected("GlobalAlloc")) {
     return nullptr;
   }
   void* block = (flags & kZeroInit) != 0 ? std::calloc(size, 1) : std::malloc(size);

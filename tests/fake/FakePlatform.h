@@ -68,7 +68,6 @@ struct State {
   std::uint32_t lastError = 0;
   int openKeys = 0;
   std::map<void*, std::size_t> blocks;  // live GlobalAlloc blocks
-  bool failAllocations = false;
 };
 
 // The state of the fake; Reset() gives a machine with no files and no key.

@@ -105,8 +105,10 @@ TEST(CompanyName, GivesFalseWithoutAFileOrMemory) {
   char company[kTextSize];
   EXPECT_FALSE(QueryCompanyName("C:\\missing.dll", company));
   fake::Machine().files["C:\\lib.dll"] = {"MZ", fake::Lock::kNone, Version({{"040904B0", "A"}})};
-  fake::Machine().failAllocations = true;
+  // The allocation is the lookup's second call, after the size.
+  fake::Machine().fault = {fake::Machine().calls + 2, 8};
   EXPECT_FALSE(QueryCompanyName("C:\\lib.dll", company));
+  EXPECT_EQ(fake::Machine().callNames.back(), "GlobalAlloc");
 }
 
 const std::string kSys = "C:\\windows\\syswow64\\";

@@ -26,8 +26,7 @@ std::string Hex(const std::string& bytes) {
   return hex.empty() ? "-" : hex;
 }
 
-}  // namespace
-
+// The environment variable `name`; throws when it is not set.
 std::string Required(const char* name) {
   const char* value = std::getenv(name);
   if (value == nullptr) {
@@ -35,8 +34,6 @@ std::string Required(const char* name) {
   }
   return value;
 }
-
-namespace {
 
 // Runs a host program and gives its exit status and standard output.
 int Spawn(const std::vector<std::string>& arguments, std::string* output) {

@@ -50,9 +50,6 @@ std::set<std::string> FoldersBelow(const fs::path& root);
 
 void WriteFile(const fs::path& path, const std::string& bytes);
 
-// The environment variable `name`; throws when it is not set.
-std::string Required(const char* name);
-
 // The bytes of a test library built from tests/wine/libraries/libraries.txt.
 std::string TestLibrary(const std::string& name);
 
