@@ -7,10 +7,13 @@ set(CMAKE_CXX_STANDARD 17)
 set(CMAKE_CXX_STANDARD_REQUIRED ON)
 set(CMAKE_EXPORT_COMPILE_COMMANDS ON)
 
-find_program(MINGW_CXX i686-w64-mingw32-g++)
-if(NOT MINGW_CXX)
-  message(FATAL_ERROR "i686-w64-mingw32-g++ not found: install the Debian package g++-mingw-w64-i686")
-endif()
+foreach(compiler i686 x86_64)
+  find_program(MINGW_CXX_${compiler} ${compiler}-w64-mingw32-g++)
+  if(NOT MINGW_CXX_${compiler})
+    string(REPLACE "_" "-" package g++-mingw-w64-${compiler})
+    message(FATAL_ERROR "${compiler}-w64-mingw32-g++ not found: install the Debian package ${package}")
+  endif()
+endforeach()
 find_program(WINE wine)
 find_program(WINESERVER wineserver)
 if(NOT WINE OR NOT WINESERVER)
@@ -23,15 +26,21 @@ if(NOT GTest_FOUND)
 endif()
 
 set(VISAPREP_BIN_DIR ${CMAKE_BINARY_DIR}/bin)
-ExternalProject_Add(windows
-  SOURCE_DIR ${CMAKE_SOURCE_DIR}
-  BINARY_DIR ${CMAKE_BINARY_DIR}/windows
-  CMAKE_ARGS
-    -DCMAKE_TOOLCHAIN_FILE=${CMAKE_SOURCE_DIR}/cmake/mingw-i686.cmake
-    -DCMAKE_BUILD_TYPE=Release
-    -DVISAPREP_BIN_DIR=${VISAPREP_BIN_DIR}
-  INSTALL_COMMAND ""
-  BUILD_ALWAYS ON)
+function(add_windows_build name compiler bin)
+  ExternalProject_Add(${name}
+    SOURCE_DIR ${CMAKE_SOURCE_DIR}
+    BINARY_DIR ${CMAKE_BINARY_DIR}/${name}
+    CMAKE_ARGS
+      -DCMAKE_TOOLCHAIN_FILE=${CMAKE_SOURCE_DIR}/cmake/mingw-${compiler}.cmake
+      -DCMAKE_BUILD_TYPE=Release
+      -DVISAPREP_BIN_DIR=${bin}
+    INSTALL_COMMAND ""
+    BUILD_ALWAYS ON)
+endfunction()
+# The program that ships, and a 64-bit build of the same sources that only
+# the Wine tests and the demo use, for hosts that cannot start 32-bit ones.
+add_windows_build(windows i686 ${VISAPREP_BIN_DIR})
+add_windows_build(windows64 x86_64 ${VISAPREP_BIN_DIR}/x64)
 
 set(VISAPREP_WARNINGS -Wall -Wextra -Werror)
 # The program's own code is held to conversions too; the tests are not.

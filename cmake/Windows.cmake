@@ -1,5 +1,7 @@
 # The Windows side of the build: visaprep.exe itself and the Windows programs
-# and libraries that the Wine tests need. Runs under the MinGW toolchain file.
+# and libraries that the Wine tests need. Runs under a MinGW toolchain file:
+# the i686 one gives the program that ships, the x86_64 one a test build of
+# the same sources for hosts whose Wine cannot start 32-bit programs.
 set(CMAKE_CXX_STANDARD 17)
 set(CMAKE_CXX_STANDARD_REQUIRED ON)
 # Only what the program names itself gets imported.
@@ -25,9 +27,15 @@ target_compile_options(visaprep PRIVATE
   -ffreestanding -fno-exceptions -fno-rtti -fno-asynchronous-unwind-tables
   -fno-stack-protector -fno-threadsafe-statics -fno-tree-loop-distribute-patterns
   -ffile-prefix-map=${CMAKE_SOURCE_DIR}=.)
+# 32-bit stdcall names carry a leading underscore and their argument bytes.
+if(CMAKE_SIZEOF_VOID_P EQUAL 4)
+  set(entry _VisaprepStart@0)
+else()
+  set(entry VisaprepStart)
+endif()
 target_link_options(visaprep PRIVATE
   -nostdlib -s
-  -Wl,-e,_VisaprepStart@0
+  -Wl,-e,${entry}
   -Wl,--subsystem,windows
   # Reproducible: no link time stamp in the PE header.
   -Wl,--no-insert-timestamp)

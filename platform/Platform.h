@@ -14,9 +14,11 @@ namespace Platform {
 // An open registry key; opaque to the logic.
 using RegistryKey = std::uintptr_t;
 
-constexpr RegistryKey kLocalMachine = 0x80000002u;  // HKEY_LOCAL_MACHINE
-constexpr std::uint32_t kKeyQueryValue = 0x0001;    // KEY_QUERY_VALUE
-constexpr std::uint32_t kZeroInit = 0x0040;         // GMEM_ZEROINIT
+// HKEY_LOCAL_MACHINE. Windows defines the predefined keys as negative 32-bit
+// values, so a 64-bit handle holds this one sign-extended.
+constexpr RegistryKey kLocalMachine = static_cast<RegistryKey>(std::intptr_t{-0x7FFFFFFE});
+constexpr std::uint32_t kKeyQueryValue = 0x0001;  // KEY_QUERY_VALUE
+constexpr std::uint32_t kZeroInit = 0x0040;       // GMEM_ZEROINIT
 
 constexpr std::uint32_t kErrorFileNotFound = 2;
 constexpr std::uint32_t kErrorPathNotFound = 3;

@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
 # Installs, from Debian's packages, whatever this machine lacks to build
-# visaprep and run its tests: the MinGW-w64 cross compiler, Wine with its
-# 32-bit half (for WoW64), CMake, GoogleTest and the linters. Does nothing
-# when all is there.
+# visaprep and run its tests: the MinGW-w64 cross compilers (i686 for the
+# program, x86_64 for its 64-bit test build), Wine with its 32-bit half (for
+# WoW64), NSIS, CMake, GoogleTest and the linters. Does nothing when all is
+# there. The 32-bit half installs on every host, even one whose kernel
+# cannot run it; the tests find that out for themselves.
 set -euo pipefail
 
 need=()
@@ -13,6 +15,7 @@ have g++ || need+=(g++)
 have make || need+=(make)
 have cmake || need+=(cmake)
 have i686-w64-mingw32-g++ || need+=(g++-mingw-w64-i686)
+have x86_64-w64-mingw32-g++ || need+=(g++-mingw-w64-x86-64)
 [ -f /usr/include/gtest/gtest.h ] || need+=(libgtest-dev)
 have clang-format || need+=(clang-format)
 have clang-tidy || need+=(clang-tidy)

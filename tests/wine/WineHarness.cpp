@@ -71,10 +71,15 @@ int Spawn(const std::vector<std::string>& arguments, std::string* output) {
 
 Prefix Discover() {
   Prefix prefix;
+  prefix.flavour = Required("VISAPREP_FLAVOUR");
+  const char* loader = std::getenv("WINELOADER");
+  prefix.loader = loader != nullptr ? loader : "wine";
   const fs::path root = Required("WINEPREFIX");
   prefix.driveC = root / "drive_c";
   const fs::path windows = prefix.driveC / "windows";
-  if (fs::exists(windows / "syswow64")) {
+  // A 64-bit prefix has a syswow64 folder even where no 32-bit program runs,
+  // so only the flavour tells whether visaprep lives in WoW64.
+  if (prefix.flavour == "win64") {
     prefix.system32 = windows / "syswow64";
     prefix.system64 = windows / "system32";
     prefix.systemDirectory = "C:\\windows\\syswow64";
@@ -91,7 +96,7 @@ Prefix Discover() {
 
 }  // namespace
 
-Registry StringValue(const std::string& text) { return {"32", "sz", text + '\0'}; }
+Registry StringValue(const std::string& text) { return {"own", "sz", text + '\0'}; }
 
 const Prefix& CurrentPrefix() {
   static const Prefix prefix = Discover();
@@ -99,11 +104,17 @@ const Prefix& CurrentPrefix() {
 }
 
 Outcome Run(const Registry& registry, const std::string& commandLine, const std::string& hold) {
-  CurrentPrefix();
+  const Prefix& prefix = CurrentPrefix();
+  // The driver names views by their width; the 64-bit build sees the 64-bit one.
+  const bool own64 = prefix.flavour == "x64";
+  std::string view = registry.view;
+  if (view != "none") {
+    view = (view == "own") == own64 ? "64" : "32";
+  }
   Outcome outcome;
   const std::string driver = Required("VISAPREP_BIN") + "/test/driver.exe";
   outcome.driverStatus = Spawn(
-      {"wine", driver, registry.view, registry.type, registry.bytes ? Hex(*registry.bytes) : "-",
+      {prefix.loader, driver, view, registry.type, registry.bytes ? Hex(*registry.bytes) : "-",
        hold, "C:\\tools\\visaprep.exe", Hex(commandLine)},
       &outcome.report);
   if (!outcome.report.empty() && outcome.report.back() == '\n') {

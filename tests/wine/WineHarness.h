@@ -14,7 +14,7 @@ namespace fs = std::filesystem;
 
 // FRAMEWORK_PATH as the driver stores it before a run.
 struct Registry {
-  std::string view = "32";           // "32", "64", or "none" for no key at all
+  std::string view = "own";          // the program's view, the "other", or "none" (no key)
   std::string type = "sz";           // sz, expand, dword or binary
   std::optional<std::string> bytes;  // none: the key without the value
 };
@@ -28,13 +28,16 @@ struct Outcome {
 };
 
 struct Prefix {
+  std::string flavour;  // win64 (WoW64), win32, or x64 (the 64-bit build)
   fs::path driveC;
   fs::path system32;                 // the 32-bit program's system directory
-  std::optional<fs::path> system64;  // the 64-bit one, on a 64-bit prefix
+  std::optional<fs::path> system64;  // the 64-bit one, under WoW64
   std::string systemDirectory;       // system32 as visaprep sees it, e.g. C:\windows\syswow64
+  std::string loader;                // the Wine loader that starts Windows programs
 };
 
-// The prefix named by WINEPREFIX, with visaprep.exe copied into C:\tools.
+// The prefix named by WINEPREFIX in the flavour VISAPREP_FLAVOUR names, with
+// visaprep.exe copied into C:\tools.
 const Prefix& CurrentPrefix();
 
 // Runs visaprep with `commandLine` as its raw command line; `hold` names a

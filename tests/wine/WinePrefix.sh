@@ -1,25 +1,63 @@
 #!/usr/bin/env bash
 # Makes a throwaway Wine prefix for one test run and keeps one wineserver
-# alive for all of it; "stop" ends that server.
-#   WinePrefix.sh start PREFIX ARCH   |   WinePrefix.sh stop PREFIX
+# alive for all of it; "stop" ends that server. "probe" tells whether this
+# host can start 32-bit Windows programs at all: it prints why not and fails
+# when it cannot, and prints nothing when it can.
+#   WinePrefix.sh start PREFIX ARCH  |  WinePrefix.sh stop PREFIX  |  WinePrefix.sh probe
+# WINELOADER, when set, is the loader that starts Windows programs; the
+# 64-bit flavour sets it to Wine's 64-bit half, called directly, because
+# "wine" always goes through the 32-bit loader when that is installed.
 set -euo pipefail
-action=$1 prefix=$2
-export WINEPREFIX=$prefix WINEDEBUG=-all
+action=$1
+loader=${WINELOADER:-wine}
+
+# Debian's Wine runs every 32-bit Windows program inside a 32-bit Linux
+# process, so a kernel built or booted without 32-bit emulation cannot start
+# one in any prefix, WoW64 included.
+probe() {
+  local wine32=/usr/lib/wine/wine output
+  if [ ! -x "$wine32" ]; then
+    echo "Wine's 32-bit half is not installed (Debian package wine32:i386), so Wine cannot start 32-bit Windows programs here."
+    return 1
+  fi
+  if output=$("$wine32" --version 2>&1); then
+    return 0
+  fi
+  case $output in
+    *"Exec format error"*)
+      echo "This Linux kernel does not run 32-bit programs (32-bit emulation is off), so Wine cannot start 32-bit Windows programs here." ;;
+    *)
+      echo "Wine's 32-bit loader does not start here ($(tail -n 1 <<<"$output")), so Wine cannot start 32-bit Windows programs." ;;
+  esac
+  return 1
+}
+
 case $action in
+  probe)
+    probe
+    ;;
   start)
+    prefix=$2
+    export WINEPREFIX=$prefix WINEDEBUG=-all
     wineserver -k 2>/dev/null || true
-    rm -rf "$prefix"
+    rm -rf "$prefix" "$prefix.log"
     mkdir -p "$prefix"
     # wineboot settles the prefix's architecture with a server of its own;
-    # once that one is gone, one persistent server serves every test.
-    WINEARCH=$3 wineboot -i >/dev/null 2>&1
+    # once that one is gone, one persistent server serves every test. Its
+    # errors are kept, so that a prefix that cannot be made says why.
+    if ! WINEARCH=$3 WINEDEBUG=fixme-all "$loader" wineboot -i >"$prefix.log" 2>&1 </dev/null; then
+      echo "Wine could not make the $3 prefix $prefix with $loader; the last lines it printed:"
+      tail -n 20 "$prefix.log"
+      exit 1
+    fi
     wineserver -w
     wineserver -p </dev/null >/dev/null 2>&1
     # Start the prefix's services now, detached from any test's output: the
     # first wine program would otherwise start them holding its stderr open.
-    wineboot </dev/null >/dev/null 2>&1
+    "$loader" wineboot </dev/null >/dev/null 2>&1
     ;;
   stop)
+    export WINEPREFIX=$2
     wineserver -k 2>/dev/null || true
     ;;
 esac
