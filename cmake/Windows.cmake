@@ -26,20 +26,26 @@ target_compile_options(visaprep PRIVATE
   # loops turned back into library calls.
   -ffreestanding -fno-exceptions -fno-rtti -fno-asynchronous-unwind-tables
   -fno-stack-protector -fno-threadsafe-statics -fno-tree-loop-distribute-patterns
+  # No compiler banner in every object: it costs a sector of the file.
+  -fno-ident
   -ffile-prefix-map=${CMAKE_SOURCE_DIR}=.)
 # 32-bit stdcall names carry a leading underscore and their argument bytes.
-if(CMAKE_SIZEOF_VOID_P EQUAL 4)
-  set(entry _VisaprepStart@0)
-else()
-  set(entry VisaprepStart)
-endif()
+function(stdcall_name out name bytes)
+  if(CMAKE_SIZEOF_VOID_P EQUAL 4)
+    set(${out} _${name}@${bytes} PARENT_SCOPE)
+  else()
+    set(${out} ${name} PARENT_SCOPE)
+  endif()
+endfunction()
+stdcall_name(entry VisaprepStart 0)
 target_link_options(visaprep PRIVATE
   -nostdlib -s
   -Wl,-e,${entry}
   -Wl,--subsystem,windows
   # Reproducible: no link time stamp in the PE header.
   -Wl,--no-insert-timestamp)
-target_link_libraries(visaprep PRIVATE kernel32 advapi32 version)
+# VERSION.dll is loaded at run time from the system directory, never imported.
+target_link_libraries(visaprep PRIVATE kernel32 advapi32)
 set_target_properties(visaprep PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${VISAPREP_BIN_DIR})
 
 # The Wine tests' helper that sets the registry and starts visaprep with an
@@ -49,6 +55,17 @@ target_compile_options(driver PRIVATE -Os -Wall -Wextra -Werror)
 target_link_options(driver PRIVATE -static)
 target_link_libraries(driver PRIVATE kernel32 advapi32)
 set_target_properties(driver PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${VISAPREP_BIN_DIR}/test)
+
+# A version.dll to plant beside visaprep.exe, with undecorated exports as
+# the real one has.
+add_library(planted SHARED tests/wine/Planted.cpp)
+stdcall_name(entry PlantedEntry 12)
+target_compile_options(planted PRIVATE -Os -Wall -Wextra -Werror)
+target_link_options(planted PRIVATE -nostdlib -s -Wl,-e,${entry} -Wl,--kill-at)
+target_link_libraries(planted PRIVATE kernel32)
+set_target_properties(planted PROPERTIES
+  PREFIX "" OUTPUT_NAME version
+  RUNTIME_OUTPUT_DIRECTORY ${VISAPREP_BIN_DIR}/test/planted)
 
 # Test libraries with real version resources, compiled by windres from one
 # template and the rows of tests/wine/libraries/libraries.txt.

@@ -1,8 +1,10 @@
 // The platform operations as the Win32 calls themselves. Nothing here adds
 // behaviour: each wrapper only converts between the header's fixed-width
 // types and the Windows ones, so what the logic relies on is what Windows does.
+// The one exception is where the version services come from (see Version).
 #include <windows.h>
 
+#include "app/Text.h"
 #include "platform/Platform.h"
 
 namespace Platform {
@@ -16,7 +18,54 @@ static_assert(kErrorFileNotFound == ERROR_FILE_NOT_FOUND && kErrorFileExists == 
               "error codes must match Win32");
 
 namespace {
+
 HKEY ToHkey(RegistryKey key) { return reinterpret_cast<HKEY>(key); }
+
+struct VersionServices {
+  decltype(&::GetFileVersionInfoSizeA) size;
+  decltype(&::GetFileVersionInfoA) read;
+  decltype(&::VerQueryValueA) query;
+};
+
+VersionServices version;
+bool versionTried;
+
+template <typename Function>
+Function Lookup(HMODULE module, const char* name) {
+  // Through the one function type the compiler accepts as generic.
+  return reinterpret_cast<Function>(reinterpret_cast<void (*)()>(::GetProcAddress(module, name)));
+}
+
+// VERSION.dll is not among the DLLs that Windows always takes from the system
+// directory. Imported, it would be looked for first in the program's own
+// folder, and any version.dll lying there (a Downloads folder, a shared
+// temporary folder) would run with the installer's rights before our first
+// instruction. So it is loaded here, by full path, and only by a run that
+// judges a library. With the altered search path, its own dependencies are
+// looked for beside it too. The search flags of newer Windows versions are
+// not used: an unpatched Windows 7 lacks them and would refuse the load.
+const VersionServices* Version() {
+  if (!versionTried) {
+    versionTried = true;
+    char directory[kTextSize];
+    char path[kTextSize];
+    const UINT length = ::GetSystemDirectoryA(directory, sizeof directory);
+    HMODULE module = nullptr;
+    if (length > 0 && length < sizeof directory &&
+        ComposeText(path, {directory, "\\version.dll"})) {
+      module = ::LoadLibraryExA(path, nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
+    }
+    if (module != nullptr) {
+      version.size = Lookup<decltype(version.size)>(module, "GetFileVersionInfoSizeA");
+      version.read = Lookup<decltype(version.read)>(module, "GetFileVersionInfoA");
+      version.query = Lookup<decltype(version.query)>(module, "VerQueryValueA");
+    }
+  }
+  const bool complete =
+      version.size != nullptr && version.read != nullptr && version.query != nullptr;
+  return complete ? &version : nullptr;
+}
+
 }  // namespace
 
 const char* GetCommandLineA() { return ::GetCommandLineA(); }
@@ -52,16 +101,19 @@ int DeleteFileA(const char* path) { return ::DeleteFileA(path); }
 std::uint32_t GetLastError() { return ::GetLastError(); }
 
 std::uint32_t GetFileVersionInfoSizeA(const char* path, std::uint32_t* handle) {
-  return ::GetFileVersionInfoSizeA(path, reinterpret_cast<DWORD*>(handle));
+  const VersionServices* services = Version();
+  return services != nullptr ? services->size(path, reinterpret_cast<DWORD*>(handle)) : 0;
 }
 
 int GetFileVersionInfoA(const char* path, std::uint32_t handle, std::uint32_t size, void* block) {
-  return ::GetFileVersionInfoA(path, handle, size, block);
+  const VersionServices* services = Version();
+  return services != nullptr ? services->read(path, handle, size, block) : 0;
 }
 
 int VerQueryValueA(const void* block, const char* subBlock, void** value, std::uint32_t* length) {
+  const VersionServices* services = Version();
   UINT bytes = 0;
-  const BOOL found = ::VerQueryValueA(block, subBlock, value, &bytes);
+  const BOOL found = services != nullptr ? services->query(block, subBlock, value, &bytes) : 0;
   *length = bytes;
   return found;
 }

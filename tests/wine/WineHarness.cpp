@@ -103,8 +103,15 @@ const Prefix& CurrentPrefix() {
   return prefix;
 }
 
-Outcome Run(const Registry& registry, const std::string& commandLine, const std::string& hold) {
+Outcome Run(const Registry& registry, const std::string& commandLine, const std::string& hold,
+            bool planted) {
   const Prefix& prefix = CurrentPrefix();
+  const fs::path plantedCopy = prefix.driveC / "tools" / "version.dll";
+  if (planted) {
+    fs::copy_file(fs::path(Required("VISAPREP_BIN")) / "test" / "planted" / "version.dll",
+                  plantedCopy, fs::copy_options::overwrite_existing);
+    setenv("WINEDLLOVERRIDES", "version=n,b", 1);
+  }
   // The driver names views by their width; the 64-bit build sees the 64-bit one.
   const bool own64 = prefix.flavour == "x64";
   std::string view = registry.view;
@@ -117,6 +124,10 @@ Outcome Run(const Registry& registry, const std::string& commandLine, const std:
       {prefix.loader, driver, view, registry.type, registry.bytes ? Hex(*registry.bytes) : "-",
        hold, "C:\\tools\\visaprep.exe", Hex(commandLine)},
       &outcome.report);
+  if (planted) {
+    unsetenv("WINEDLLOVERRIDES");
+    fs::remove(plantedCopy);
+  }
   if (!outcome.report.empty() && outcome.report.back() == '\n') {
     outcome.report.pop_back();
   }

@@ -41,9 +41,12 @@ struct Prefix {
 const Prefix& CurrentPrefix();
 
 // Runs visaprep with `commandLine` as its raw command line; `hold` names a
-// Windows path that another process keeps open meanwhile.
-Outcome Run(const Registry& registry, const std::string& commandLine,
-            const std::string& hold = "-");
+// Windows path that another process keeps open meanwhile. With `planted`, a
+// version.dll lies beside visaprep.exe for the run, and Wine prefers it to
+// its own, as Windows does for a DLL that it does not always take from the
+// system directory; loaded, it leaves C:\planted.txt.
+Outcome Run(const Registry& registry, const std::string& commandLine, const std::string& hold = "-",
+            bool planted = false);
 
 // Every file below `root`, by path relative to it ('/'-separated), with its
 // bytes; and every folder.

@@ -240,6 +240,7 @@ struct LibraryCase {
   Files earlier = {};   // visa32* files there before, by name: test library
   bool hold = false;    // another process holds visa32.dll open, readable
   std::string commandLine = "visaprep.exe RemoveVisa32";
+  bool planted = false;  // a version.dll lies beside visaprep.exe
 };
 
 const LibraryCase kLibraryCases[] = {
@@ -287,6 +288,21 @@ const LibraryCase kLibraryCases[] = {
      {},
      false,
      "visaprep.exe RemoveVisa32 "},
+    // The planted DLL would leave C:\planted.txt, a file outside the names.
+    {"a version.dll beside the program is not loaded",
+     "acme",
+     {{"visa32.Acme Corp.dll", "acme"}},
+     {},
+     false,
+     "visaprep.exe RemoveVisa32",
+     true},
+    {"a version.dll beside the program is not loaded by the combined verb",
+     "acme",
+     {{"visa32.Acme Corp.dll", "acme"}},
+     {},
+     false,
+     "visaprep.exe BackUp RemoveVisa32",
+     true},
 };
 
 // Files by name, with the bytes of the test libraries they name.
@@ -323,7 +339,7 @@ TEST(Wine, SetsAsideOnlyAForeignLibrary) {
     const auto others = wine::FileNamesBelow(prefix.driveC, "visa32");
 
     const std::string hold = row.hold ? prefix.systemDirectory + "\\visa32.dll" : std::string("-");
-    EXPECT_EQ(wine::Run({"none"}, row.commandLine, hold).report, kDone) << row.name;
+    EXPECT_EQ(wine::Run({"none"}, row.commandLine, hold, row.planted).report, kDone) << row.name;
 
     EXPECT_EQ(wine::FilesBelow(prefix.system32, "visa32"), WithLibraryBytes(row.expected))
         << row.name;
