@@ -6,7 +6,9 @@
 #   x64    the 64-bit test build of the same sources in a 64-bit prefix,
 #          driven by Wine's 64-bit half directly. It runs on every host, so
 #          every host proves the same table.
-# Each prefix keeps one wineserver for its whole run.
+# Each prefix keeps one wineserver for its whole run. In each, installer_*
+# builds the NSIS installer that the README gives installer authors (x86 for
+# the 32-bit program, amd64 for the 64-bit build) and runs it silently.
 add_executable(wine_tests tests/wine/WineTest.cpp tests/wine/WineHarness.cpp)
 target_include_directories(wine_tests PRIVATE ${CMAKE_SOURCE_DIR})
 target_compile_options(wine_tests PRIVATE ${VISAPREP_WARNINGS} -Wno-missing-field-initializers)
@@ -34,7 +36,8 @@ foreach(row IN LISTS wine_flavours)
   list(GET fields 1 arch)
   list(GET fields 2 bin)
   list(GET fields 3 loader)
-  set(tests wine_prefix_${flavour} wine_tests_${flavour} wine_server_stop_${flavour})
+  set(tests wine_prefix_${flavour} wine_tests_${flavour} installer_${flavour}
+            wine_server_stop_${flavour})
 
   if(wine32_problem AND NOT loader)
     foreach(test IN LISTS tests)
@@ -45,15 +48,18 @@ foreach(row IN LISTS wine_flavours)
   endif()
 
   set(prefix ${CMAKE_BINARY_DIR}/wine/${flavour})
-  set(environment "WINEPREFIX=${prefix};WINEDEBUG=-all;VISAPREP_BIN=${bin};VISAPREP_FLAVOUR=${flavour}")
+  set(environment "WINEPREFIX=${prefix};WINEDEBUG=-all;VISAPREP_BIN=${bin}"
+                  "VISAPREP_FLAVOUR=${flavour};VISAPREP_SOURCE=${CMAKE_SOURCE_DIR}")
   if(loader)
     list(APPEND environment "WINELOADER=${loader}")
   endif()
   add_test(NAME wine_prefix_${flavour} COMMAND ${wine_prefix_script} start ${prefix} ${arch})
   add_test(NAME wine_server_stop_${flavour} COMMAND ${wine_prefix_script} stop ${prefix})
-  add_test(NAME wine_tests_${flavour} COMMAND wine_tests)
+  add_test(NAME wine_tests_${flavour} COMMAND wine_tests --gtest_filter=Wine.*)
+  add_test(NAME installer_${flavour} COMMAND wine_tests --gtest_filter=Installer.*)
   set_tests_properties(${tests} PROPERTIES ENVIRONMENT "${environment}")
   set_tests_properties(wine_prefix_${flavour} PROPERTIES FIXTURES_SETUP ${flavour})
   set_tests_properties(wine_server_stop_${flavour} PROPERTIES FIXTURES_CLEANUP ${flavour})
-  set_tests_properties(wine_tests_${flavour} PROPERTIES FIXTURES_REQUIRED ${flavour})
+  set_tests_properties(wine_tests_${flavour} installer_${flavour} PROPERTIES
+    FIXTURES_REQUIRED ${flavour})
 endforeach()

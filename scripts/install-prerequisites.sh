@@ -14,6 +14,7 @@ installed() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q 'ok instal
 have g++ || need+=(g++)
 have make || need+=(make)
 have cmake || need+=(cmake)
+have makensis || need+=(nsis)
 have i686-w64-mingw32-g++ || need+=(g++-mingw-w64-i686)
 have x86_64-w64-mingw32-g++ || need+=(g++-mingw-w64-x86-64)
 [ -f /usr/include/gtest/gtest.h ] || need+=(libgtest-dev)

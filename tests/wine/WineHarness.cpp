@@ -103,11 +103,10 @@ const Prefix& CurrentPrefix() {
   return prefix;
 }
 
-Outcome Run(const Registry& registry, const std::string& commandLine, const std::string& hold,
-            bool planted) {
+Outcome Run(const Registry& registry, const std::string& commandLine, const Launch& launch) {
   const Prefix& prefix = CurrentPrefix();
   const fs::path plantedCopy = prefix.driveC / "tools" / "version.dll";
-  if (planted) {
+  if (launch.planted) {
     fs::copy_file(fs::path(Required("VISAPREP_BIN")) / "test" / "planted" / "version.dll",
                   plantedCopy, fs::copy_options::overwrite_existing);
     setenv("WINEDLLOVERRIDES", "version=n,b", 1);
@@ -122,9 +121,9 @@ Outcome Run(const Registry& registry, const std::string& commandLine, const std:
   const std::string driver = Required("VISAPREP_BIN") + "/test/driver.exe";
   outcome.driverStatus = Spawn(
       {prefix.loader, driver, view, registry.type, registry.bytes ? Hex(*registry.bytes) : "-",
-       hold, "C:\\tools\\visaprep.exe", Hex(commandLine)},
+       launch.hold, launch.program, Hex(commandLine)},
       &outcome.report);
-  if (planted) {
+  if (launch.planted) {
     unsetenv("WINEDLLOVERRIDES");
     fs::remove(plantedCopy);
   }
@@ -137,6 +136,19 @@ Outcome Run(const Registry& registry, const std::string& commandLine, const std:
   return outcome;
 }
 
+std::string BuildInstaller(const fs::path& payload, const std::string& name) {
+  const Prefix& prefix = CurrentPrefix();
+  const std::string target = prefix.flavour == "x64" ? "amd64-unicode" : "x86-unicode";
+  std::string output;
+  const int status = Spawn(
+      {"makensis", "-V2", "-DTARGET=" + target,
+       "-DVISAPREP=" + Required("VISAPREP_BIN") + "/visaprep.exe", "-DPAYLOAD=" + payload.string(),
+       "-DOUTFILE=" + (prefix.driveC / "tools" / name).string(),
+       SourceFile("examples/installer.nsi").string()},
+      &output);
+  return status == 0 ? std::string() : "makensis failed:\n" + output;
+}
+
 Files FilesBelow(const fs::path& root, const std::string& pattern) {
   Files files;
   if (!fs::exists(root)) {
@@ -145,10 +157,7 @@ Files FilesBelow(const fs::path& root, const std::string& pattern) {
   for (const auto& entry : fs::recursive_directory_iterator(root)) {
     const std::string name = fs::relative(entry.path(), root).generic_string();
     if (entry.is_regular_file() && name.find(pattern) != std::string::npos) {
-      std::ifstream in(entry.path(), std::ios::binary);
-      std::ostringstream bytes;
-      bytes << in.rdbuf();
-      files[name] = bytes.str();
+      files[name] = ReadFile(entry.path());
     }
   }
   return files;
@@ -170,6 +179,17 @@ std::set<std::string> FoldersBelow(const fs::path& root) {
 void WriteFile(const fs::path& path, const std::string& bytes) {
   fs::create_directories(path.parent_path());
   std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
+}
+
+std::string ReadFile(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream bytes;
+  bytes << in.rdbuf();
+  return bytes.str();
+}
+
+fs::path SourceFile(const std::string& name) {
+  return fs::path(Required("VISAPREP_SOURCE")) / name;
 }
 
 std::string TestLibrary(const std::string& name) {

@@ -40,13 +40,25 @@ struct Prefix {
 // visaprep.exe copied into C:\tools.
 const Prefix& CurrentPrefix();
 
-// Runs visaprep with `commandLine` as its raw command line; `hold` names a
-// Windows path that another process keeps open meanwhile. With `planted`, a
-// version.dll lies beside visaprep.exe for the run, and Wine prefers it to
-// its own, as Windows does for a DLL that it does not always take from the
-// system directory; loaded, it leaves C:\planted.txt.
-Outcome Run(const Registry& registry, const std::string& commandLine, const std::string& hold = "-",
-            bool planted = false);
+// How a run starts its program.
+struct Launch {
+  std::string hold = "-";  // a Windows path that another process keeps open meanwhile
+  // A version.dll lies beside visaprep.exe for the run, and Wine prefers it
+  // to its own, as Windows does for a DLL that it does not always take from
+  // the system directory; loaded, it leaves C:\planted.txt.
+  bool planted = false;
+  std::string program = "C:\\tools\\visaprep.exe";
+};
+
+// Runs the program with `commandLine` as its raw command line, once the
+// driver has stored `registry`.
+Outcome Run(const Registry& registry, const std::string& commandLine, const Launch& launch = {});
+
+// Builds examples/installer.nsi with makensis for the flavour's
+// architecture into C:\tools\`name`, with the flavour's visaprep.exe and
+// the installer's own files from `payload`. Gives makensis's complaints,
+// empty when it built the installer.
+std::string BuildInstaller(const fs::path& payload, const std::string& name);
 
 // Every file below `root`, by path relative to it ('/'-separated), with its
 // bytes; and every folder.
@@ -55,6 +67,10 @@ Files FilesBelow(const fs::path& root, const std::string& pattern = "");
 std::set<std::string> FoldersBelow(const fs::path& root);
 
 void WriteFile(const fs::path& path, const std::string& bytes);
+std::string ReadFile(const fs::path& path);
+
+// A file of the source tree.
+fs::path SourceFile(const std::string& name);
 
 // The bytes of a test library built from tests/wine/libraries/libraries.txt.
 std::string TestLibrary(const std::string& name);

@@ -223,7 +223,7 @@ TEST(Wine, BacksUpAndRestoresTheConfiguration) {
       for (const auto& [name, bytes] : step.writes) {
         wine::WriteFile(root / name, bytes);
       }
-      EXPECT_EQ(wine::Run(row.registry, step.commandLine, step.hold).report, kDone)
+      EXPECT_EQ(wine::Run(row.registry, step.commandLine, {step.hold}).report, kDone)
           << row.name << ": " << step.commandLine;
     }
     EXPECT_EQ(wine::FilesBelow(root), row.expected) << row.name;
@@ -339,7 +339,7 @@ TEST(Wine, SetsAsideOnlyAForeignLibrary) {
     const auto others = wine::FileNamesBelow(prefix.driveC, "visa32");
 
     const std::string hold = row.hold ? prefix.systemDirectory + "\\visa32.dll" : std::string("-");
-    EXPECT_EQ(wine::Run({"none"}, row.commandLine, hold, row.planted).report, kDone) << row.name;
+    EXPECT_EQ(wine::Run({"none"}, row.commandLine, {hold, row.planted}).report, kDone) << row.name;
 
     EXPECT_EQ(wine::FilesBelow(prefix.system32, "visa32"), WithLibraryBytes(row.expected))
         << row.name;
@@ -371,6 +371,39 @@ TEST(Wine, RunsBothPhasesOfTheCombinedVerb) {
     EXPECT_EQ(wine::FilesBelow(prefix.system32, "visa32"),
               WithLibraryBytes({{"visa32.Acme Corp.dll", "acme"}}));
   }
+  ClearLibraries(prefix.system32);
+}
+
+// The installer that the README gives installer authors, built for the
+// flavour and run silently over a site with its own configuration and a
+// foreign library: afterwards the site's configuration is back with no
+// backup left, the foreign library is set aside, the installer's library is
+// in place, and nothing else changed.
+TEST(Installer, KeepsTheSiteAcrossAnNsisInstall) {
+  const std::string script = wine::ReadFile(wine::SourceFile("examples/installer.nsi"));
+  EXPECT_NE(wine::ReadFile(wine::SourceFile("README.md")).find(script), std::string::npos)
+      << "the README does not quote examples/installer.nsi whole";
+
+  const wine::Prefix& prefix = wine::CurrentPrefix();
+  const wine::fs::path payload = prefix.driveC.parent_path() / "payload";
+  wine::WriteFile(payload / "visa32.dll", wine::TestLibrary("quarvello"));
+  wine::WriteFile(payload / "visaconf.ini", "the installer's default");
+  ASSERT_EQ(wine::BuildInstaller(payload, "visa-library.exe"), "");
+
+  const wine::fs::path root = prefix.driveC / "vp";
+  Prepare(root, {{kConf, "the site's"}}, {"fw/Tavrex"});
+  ClearLibraries(prefix.system32);
+  wine::WriteFile(prefix.system32 / "visa32.dll", wine::TestLibrary("acme"));
+  const auto others = wine::FileNamesBelow(prefix.driveC, "visa32");
+
+  EXPECT_EQ(
+      wine::Run(kFramework, "visa-library.exe /S", {"-", false, "C:\\tools\\visa-library.exe"})
+          .report,
+      kDone);
+  EXPECT_EQ(wine::FilesBelow(root), (Files{{kConf, "the site's"}}));
+  EXPECT_EQ(wine::FilesBelow(prefix.system32, "visa32"),
+            WithLibraryBytes({{"visa32.dll", "quarvello"}, {"visa32.Acme Corp.dll", "acme"}}));
+  EXPECT_EQ(wine::FileNamesBelow(prefix.driveC, "visa32"), others);
   ClearLibraries(prefix.system32);
 }
 

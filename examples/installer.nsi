@@ -1,0 +1,55 @@
+; An installer that lays down a VISA library with visaprep around it: before
+; its own files go in, it backs up the site's VISA configuration and sets
+; aside another company's visa32.dll; afterwards it puts the site's
+; configuration back over the default it installed.
+;
+;   makensis -DVISAPREP=path\visaprep.exe -DPAYLOAD=folder installer.nsi
+;
+; PAYLOAD holds this installer's own visa32.dll and visaconf.ini. TARGET
+; (x86-unicode, the default, or amd64-unicode) and OUTFILE may be set too.
+; visaprep.exe is 32-bit, and so is an x86 installer: both see the 32-bit
+; system directory and registry view on 64-bit Windows, where your library
+; goes too.
+
+!ifndef TARGET
+  !define TARGET x86-unicode
+!endif
+!ifndef VISAPREP
+  !define VISAPREP visaprep.exe
+!endif
+!ifndef PAYLOAD
+  !define PAYLOAD payload
+!endif
+!ifndef OUTFILE
+  !define OUTFILE visa-library.exe
+!endif
+
+Target ${TARGET}
+Name "VISA library"
+OutFile "${OUTFILE}"
+; visaprep writes to the system directory and the framework directory.
+RequestExecutionLevel admin
+
+Section "Prepare"
+  ; $PLUGINSDIR exists only once this is called; the installer deletes it,
+  ; and visaprep.exe with it, when it ends.
+  InitPluginsDir
+  SetOutPath $PLUGINSDIR
+  File "/oname=visaprep.exe" "${VISAPREP}"
+  ; Its exit status is always 0: the files tell what it did.
+  ExecWait '"$PLUGINSDIR\visaprep.exe" BackUp RemoveVisa32'
+SectionEnd
+
+Section "VISA library"
+  SetOutPath $SYSDIR
+  File "${PAYLOAD}\visa32.dll"
+  ReadRegStr $0 HKLM "SOFTWARE\VXIPNP_Alliance\VXIPNP\CurrentVersion" "FRAMEWORK_PATH"
+  StrCmp $0 "" done
+    SetOutPath "$0Tavrex"
+    File "${PAYLOAD}\visaconf.ini"
+  done:
+SectionEnd
+
+Section "Restore"
+  ExecWait '"$PLUGINSDIR\visaprep.exe" Copy'
+SectionEnd
