@@ -22,7 +22,7 @@ execute_process(COMMAND ${wine_prefix_script} probe
   OUTPUT_VARIABLE wine32_problem OUTPUT_STRIP_TRAILING_WHITESPACE)
 if(wine32_problem)
   message(NOTICE "${wine32_problem} The end-to-end tests run the 64-bit build of the same "
-                  "sources instead, and the 32-bit flavours are skipped.")
+                 "sources instead, and the 32-bit flavours are skipped.")
 endif()
 
 # flavour | Wine architecture | visaprep build | loader (empty: "wine")
