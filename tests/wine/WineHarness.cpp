@@ -212,4 +212,20 @@ std::set<std::string> FileNamesBelow(const fs::path& root, const std::string& ex
   return names;
 }
 
+std::set<std::string> Changes(const std::set<std::string>& before,
+                              const std::set<std::string>& after) {
+  std::set<std::string> changes;
+  for (const std::string& name : after) {
+    if (before.count(name) == 0) {
+      changes.insert("+" + name);
+    }
+  }
+  for (const std::string& name : before) {
+    if (after.count(name) == 0) {
+      changes.insert("-" + name);
+    }
+  }
+  return changes;
+}
+
 }  // namespace wine

@@ -78,4 +78,9 @@ std::string TestLibrary(const std::string& name);
 // Every file below `root` whose relative path does not contain `except`.
 std::set<std::string> FileNamesBelow(const fs::path& root, const std::string& except);
 
+// What differs between two sets of names: "+name" for one only in `after`,
+// "-name" for one only in `before`; empty when they are equal.
+std::set<std::string> Changes(const std::set<std::string>& before,
+                              const std::set<std::string>& after);
+
 }  // namespace wine
