@@ -23,6 +23,9 @@ execute_process(COMMAND ${wine_prefix_script} probe
 if(wine32_problem)
   message(NOTICE "${wine32_problem} The end-to-end tests run the 64-bit build of the same "
                  "sources instead, and the 32-bit flavours are skipped.")
+else()
+  message(NOTICE "This host runs 32-bit programs: the end-to-end tests run the real 32-bit "
+                 "visaprep.exe under WoW64 and in a 32-bit prefix, and the 64-bit build too.")
 endif()
 
 # flavour | Wine architecture | visaprep build | loader (empty: "wine")
