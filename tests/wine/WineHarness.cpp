@@ -5,6 +5,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
@@ -35,17 +36,25 @@ std::string Required(const char* name) {
   return value;
 }
 
-// Runs a host program and gives its exit status and standard output.
-int Spawn(const std::vector<std::string>& arguments, std::string* output) {
+// Runs a host program and gives its exit status and standard output, and
+// its standard error apart: Wine's own diagnostics are not the program's
+// output, but they say why a run that printed nothing failed.
+int Spawn(const std::vector<std::string>& arguments, std::string* output, std::string* errors) {
   int pipeEnds[2];
   if (pipe(pipeEnds) != 0) {
     return -1;
   }
+  char errorsName[] = "/tmp/visaprep-stderr-XXXXXX";
+  const int errorsFile = mkstemp(errorsName);
+  unlink(errorsName);
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
   posix_spawn_file_actions_adddup2(&actions, pipeEnds[1], STDOUT_FILENO);
-  // Wine's own diagnostics are not the program's output.
-  posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
+  if (errorsFile >= 0) {
+    posix_spawn_file_actions_adddup2(&actions, errorsFile, STDERR_FILENO);
+  } else {
+    posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
+  }
   posix_spawn_file_actions_addclose(&actions, pipeEnds[0]);
   std::vector<char*> argv;
   for (const std::string& argument : arguments) {
@@ -63,7 +72,15 @@ int Spawn(const std::vector<std::string>& arguments, std::string* output) {
   }
   close(pipeEnds[0]);
   int status = 0;
-  if (started != 0 || waitpid(child, &status, 0) < 0) {
+  const bool waited = started == 0 && waitpid(child, &status, 0) >= 0;
+  if (errorsFile >= 0) {
+    lseek(errorsFile, 0, SEEK_SET);
+    while ((got = read(errorsFile, chunk, sizeof chunk)) > 0) {
+      errors->append(chunk, static_cast<std::size_t>(got));
+    }
+    close(errorsFile);
+  }
+  if (!waited) {
     return -1;
   }
   return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
@@ -117,12 +134,30 @@ Outcome Run(const Registry& registry, const std::string& commandLine, const Laun
   if (view != "none") {
     view = (view == "own") == own64 ? "64" : "32";
   }
-  Outcome outcome;
   const std::string driver = Required("VISAPREP_BIN") + "/test/driver.exe";
-  outcome.driverStatus = Spawn(
-      {prefix.loader, driver, view, registry.type, registry.bytes ? Hex(*registry.bytes) : "-",
-       launch.hold, launch.program, Hex(commandLine)},
-      &outcome.report);
+  const std::vector<std::string> arguments = {prefix.loader,
+                                              driver,
+                                              view,
+                                              registry.type,
+                                              registry.bytes ? Hex(*registry.bytes) : "-",
+                                              launch.hold,
+                                              launch.program,
+                                              Hex(commandLine)};
+  // The driver prints its report only once visaprep has exited, and before
+  // starting visaprep it changes nothing but the registry value, which every
+  // attempt sets again. A run that printed nothing has almost surely not run
+  // visaprep, so it is tried again, and said so: Wine once failed to start
+  // that way in a fresh prefix, in a run that was never reproduced.
+  Outcome outcome;
+  std::string errors;
+  for (int attempt = 1; attempt <= 3 && outcome.report.empty(); ++attempt) {
+    if (attempt > 1) {
+      std::fprintf(stderr, "the driver reported nothing (status %d), trying again: %s\n",
+                   outcome.driverStatus, errors.c_str());
+    }
+    errors.clear();
+    outcome.driverStatus = Spawn(arguments, &outcome.report, &errors);
+  }
   if (launch.planted) {
     unsetenv("WINEDLLOVERRIDES");
     fs::remove(plantedCopy);
@@ -133,6 +168,9 @@ Outcome Run(const Registry& registry, const std::string& commandLine, const Laun
   if (!outcome.report.empty() && outcome.report.back() == '\r') {
     outcome.report.pop_back();
   }
+  if (outcome.driverStatus != 0) {
+    outcome.report += "[driver status " + std::to_string(outcome.driverStatus) + "] " + errors;
+  }
   return outcome;
 }
 
@@ -140,13 +178,14 @@ std::string BuildInstaller(const fs::path& payload, const std::string& name) {
   const Prefix& prefix = CurrentPrefix();
   const std::string target = prefix.flavour == "x64" ? "amd64-unicode" : "x86-unicode";
   std::string output;
+  std::string errors;
   const int status = Spawn(
       {"makensis", "-V2", "-DTARGET=" + target,
        "-DVISAPREP=" + Required("VISAPREP_BIN") + "/visaprep.exe", "-DPAYLOAD=" + payload.string(),
        "-DOUTFILE=" + (prefix.driveC / "tools" / name).string(),
        SourceFile("examples/installer.nsi").string()},
-      &output);
-  return status == 0 ? std::string() : "makensis failed:\n" + output;
+      &output, &errors);
+  return status == 0 ? std::string() : "makensis failed:\n" + output + errors;
 }
 
 Files FilesBelow(const fs::path& root, const std::string& pattern) {
