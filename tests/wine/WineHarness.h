@@ -24,7 +24,9 @@ Registry StringValue(const std::string& text);
 
 struct Outcome {
   int driverStatus = -1;
-  std::string report;  // "exit=N output=N" from the driver
+  // "exit=N output=N" from the driver; when the driver failed, its status
+  // and what it and Wine wrote to standard error follow.
+  std::string report;
 };
 
 struct Prefix {
