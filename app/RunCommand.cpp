@@ -1,8 +1,8 @@
 #include "app/RunCommand.h"
 
 #include "app/Phases.h"
-#include "app/Text.h"
 #include "platform/Platform.h"
+#include "text/Text.h"
 
 int RunCommand(const char* commandTail) {
   char systemDirectory[128];

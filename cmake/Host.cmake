@@ -67,7 +67,7 @@ add_executable(logic_tests
 # The dispatcher alone, with phases that record their calls.
 add_executable(dispatch_tests
   app/RunCommand.cpp
-  app/Text.cpp
+  text/Text.cpp
   tests/unit/RecordingPhases.cpp
   tests/unit/DispatchTest.cpp)
 
@@ -88,3 +88,16 @@ add_test(NAME artifact
   COMMAND ${CMAKE_SOURCE_DIR}/tests/artifact.sh ${VISAPREP_BIN_DIR}/visaprep.exe ${CMAKE_SOURCE_DIR})
 
 add_test(NAME lint COMMAND ${CMAKE_SOURCE_DIR}/scripts/lint.sh ${CMAKE_BINARY_DIR})
+
+# The archive an installer author takes: the 32-bit program, never the
+# 64-bit test build. Signing, when asked for, reads its settings from the
+# environment of this build step, so no password reaches the cache or a log.
+set(release_dir ${CMAKE_BINARY_DIR}/release)
+add_custom_target(release
+  COMMAND ${CMAKE_SOURCE_DIR}/scripts/release.sh ${VISAPREP_BIN_DIR}/visaprep.exe
+          ${CMAKE_SOURCE_DIR} ${release_dir} ${PROJECT_VERSION}
+  VERBATIM)
+add_dependencies(release windows)
+add_test(NAME release
+  COMMAND ${CMAKE_SOURCE_DIR}/tests/release.sh ${CMAKE_BINARY_DIR} ${VISAPREP_BIN_DIR}/visaprep.exe
+          ${release_dir}/visaprep-${PROJECT_VERSION}.zip)

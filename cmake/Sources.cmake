@@ -2,7 +2,7 @@
 set(VISAPREP_LOGIC
   app/CommandTail.cpp
   app/RunCommand.cpp
-  app/Text.cpp
+  text/Text.cpp
   config/Configuration.cpp
   config/FrameworkPath.cpp
   library/CompanyName.cpp

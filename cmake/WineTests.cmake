@@ -65,4 +65,18 @@ foreach(row IN LISTS wine_flavours)
   set_tests_properties(wine_server_stop_${flavour} PROPERTIES FIXTURES_CLEANUP ${flavour})
   set_tests_properties(wine_tests_${flavour} installer_${flavour} PROPERTIES
     FIXTURES_REQUIRED ${flavour})
+  set(environment_${flavour} "${environment}")
+  set(bin_${flavour} ${bin})
 endforeach()
+
+# Signing must leave a working program: the shipped 32-bit one under WoW64,
+# or, where 32-bit programs cannot start, the 64-bit build, which signs the
+# same way.
+set(flavour win64)
+if(wine32_problem)
+  set(flavour x64)
+endif()
+add_test(NAME signing COMMAND ${CMAKE_SOURCE_DIR}/tests/signing.sh ${bin_${flavour}}/visaprep.exe
+                              $<TARGET_FILE:wine_tests> ${PROJECT_VERSION})
+set_tests_properties(signing PROPERTIES ENVIRONMENT "${environment_${flavour}}"
+                                        FIXTURES_REQUIRED ${flavour})

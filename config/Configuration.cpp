@@ -1,9 +1,9 @@
 // Keeps the VISA configuration file across an install: "BackUp" copies it
 // aside before the installer replaces it, "Copy" puts the copy back after.
 #include "app/Phases.h"
-#include "app/Text.h"
 #include "config/FrameworkPath.h"
 #include "platform/Platform.h"
+#include "text/Text.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/Text.h"
+#include "text/Text.h"
 
 // Reads the framework directory, as stored, from the 32-bit registry view
 // that Windows shows this program. Gives false when the key or the value is

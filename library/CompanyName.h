@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/Text.h"
+#include "text/Text.h"
 
 // Reads "CompanyName" from the version information of the file at `path`:
 // the strings of language 0409, then of 0000, in the code page of the

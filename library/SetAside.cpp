@@ -1,9 +1,9 @@
 // Moves another company's visa32.dll out of the way of the library about to
 // be installed, keeping a copy named after its company so it can be put back.
 #include "app/Phases.h"
-#include "app/Text.h"
 #include "library/CompanyName.h"
 #include "platform/Platform.h"
+#include "text/Text.h"
 
 namespace {
 

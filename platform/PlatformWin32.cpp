@@ -4,7 +4,6 @@
 // The one exception is where the version services come from (see Version).
 #include <windows.h>
 
-#include "app/Text.h"
 #include "platform/Platform.h"
 
 namespace Platform {
@@ -47,12 +46,17 @@ Function Lookup(HMODULE module, const char* name) {
 const VersionServices* Version() {
   if (!versionTried) {
     versionTried = true;
-    char directory[kTextSize];
-    char path[kTextSize];
-    const UINT length = ::GetSystemDirectoryA(directory, sizeof directory);
+    // The path is composed here rather than with the program's text helpers,
+    // so that this layer stands on Windows alone; a name that would not fit
+    // loads nothing, and the library is then left alone.
+    static const char kName[] = "\\version.dll";
+    char path[MAX_PATH];
+    const UINT length = ::GetSystemDirectoryA(path, sizeof path);
     HMODULE module = nullptr;
-    if (length > 0 && length < sizeof directory &&
-        ComposeText(path, {directory, "\\version.dll"})) {
+    if (length > 0 && length + sizeof kName <= sizeof path) {
+      for (UINT i = 0; i < sizeof kName; ++i) {
+        path[length + i] = kName[i];
+      }
       module = ::LoadLibraryExA(path, nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
     }
     if (module != nullptr) {

@@ -2,7 +2,9 @@
 # Installs, from Debian's packages, whatever this machine lacks to build
 # visaprep and run its tests: the MinGW-w64 cross compilers (i686 for the
 # program, x86_64 for its 64-bit test build), Wine with its 32-bit half (for
-# WoW64), NSIS, CMake, GoogleTest and the linters. Does nothing when all is
+# WoW64), NSIS, msitools, Xvfb, osslsigncode and OpenSSL, CMake, GoogleTest
+# and the linters, then the pinned Inno Setup compiler from the npm
+# registry (tests/installers/package-lock.json). Does nothing when all is
 # there. The 32-bit half installs on every host, even one whose kernel
 # cannot run it; the tests find that out for themselves.
 set -euo pipefail
@@ -22,6 +24,13 @@ have clang-format || need+=(clang-format)
 have clang-tidy || need+=(clang-tidy)
 have cppcheck || need+=(cppcheck)
 have git || need+=(git)
+have msibuild || need+=(msitools)
+have wixl || need+=(wixl)
+have xvfb-run || need+=(xvfb xauth)
+have zip || need+=(zip)
+have osslsigncode || need+=(osslsigncode)
+have openssl || need+=(openssl)
+have npm || need+=(npm)
 installed wine64 || need+=(wine64)
 installed wine32:i386 || need+=(wine32:i386)
 installed wine || need+=(wine)

@@ -1,4 +1,4 @@
-#include "app/Text.h"
+#include "text/Text.h"
 
 bool TextEquals(const char* left, const char* right) {
   while (*left != '\0' && *left == *right) {

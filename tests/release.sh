@@ -1,0 +1,46 @@
+#!/usr/bin/env bash
+# The release archive as an installer author receives it: the right members,
+# checksums that verify, the build's own program, and the same bytes when it
+# is made again elsewhere from files of other times and modes.
+#   release.sh BUILD_DIR EXE ZIP
+set -euo pipefail
+build=$1 exe=$2 zip=$3
+source=$(cd "$(dirname "$0")/.." && pwd)
+name=$(basename "$zip" .zip)
+passes=0 failures=0
+check() {  # check NAME ACTUAL EXPECTED
+  if [ "$2" = "$3" ]; then
+    passes=$((passes + 1))
+  else
+    echo "FAIL: $1: got [$2], want [$3]"
+    failures=$((failures + 1))
+  fi
+}
+work=$(mktemp -d /tmp/visaprep-release.XXXXXX)
+trap 'rm -rf "$work"' EXIT
+
+env -u VISAPREP_SIGN_PKCS12 cmake --build "$build" --target release >/dev/null
+want=$(printf "$name/%s\n" visaprep.exe LICENSE README.md CHANGELOG.md \
+  $(cd "$source" && LC_ALL=C ls -d examples/*) SHA256SUMS)
+check "members, in order" "$(cmake -E tar tf "$zip")" "$want"
+(cd "$work" && cmake -E tar xf "$zip")
+check "SHA256SUMS verifies" "$(cd "$work/$name" && sha256sum --quiet -c SHA256SUMS && echo ok)" ok
+check "SHA256SUMS names every other member" "$(sed "s|^[0-9a-f]*  |$name/|" "$work/$name/SHA256SUMS")" \
+  "$(sed '$d' <<<"$want")"
+check "the build's exe" "$(cmp -s "$exe" "$work/$name/visaprep.exe" && echo same)" same
+
+# Another checkout: other path, other times, other modes, and a later
+# second, so that anything taken from the clock would show.
+sleep 1
+mkdir -p "$work/other"
+cp -r "$source/LICENSE" "$source/README.md" "$source/CHANGELOG.md" "$source/examples" "$work/other"
+cp "$exe" "$work/other.exe"
+touch -d '2001-02-03 04:05:06' "$work/other"/* "$work/other"/examples/* "$work/other.exe"
+chmod 0600 "$work/other"/*.md "$work/other.exe"
+(umask 077 && env -u VISAPREP_SIGN_PKCS12 "$source/scripts/release.sh" "$work/other.exe" \
+  "$work/other" "$work/out" "${name#visaprep-}" >/dev/null)
+check "made again elsewhere, the same bytes" \
+  "$(cmp -s "$zip" "$work/out/$name.zip" && echo same || echo different)" same
+
+echo "$passes passed, $failures failed"
+[ "$failures" -eq 0 ]
