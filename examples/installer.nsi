@@ -1,7 +1,10 @@
 ; An installer that lays down a VISA library with visaprep around it: before
 ; its own files go in, it backs up the site's VISA configuration and sets
 ; aside another company's visa32.dll; afterwards it puts the site's
-; configuration back over the default it installed.
+; configuration back over the default it installed. If the installation
+; fails or is cancelled after the backup, it puts the configuration back
+; all the same, so no backup outlives the run that made it: a second run's
+; "BackUp" would otherwise copy this installer's default over it.
 ;
 ;   makensis -DVISAPREP=path\visaprep.exe -DPAYLOAD=folder installer.nsi
 ;
@@ -30,6 +33,9 @@ OutFile "${OUTFILE}"
 ; visaprep writes to the system directory and the framework directory.
 RequestExecutionLevel admin
 
+; "1" from the backup until the configuration is put back.
+Var BackedUp
+
 Section "Prepare"
   ; $PLUGINSDIR exists only once this is called; the installer deletes it,
   ; and visaprep.exe with it, when it ends.
@@ -38,6 +44,7 @@ Section "Prepare"
   File "/oname=visaprep.exe" "${VISAPREP}"
   ; Its exit status is always 0: the files tell what it did.
   ExecWait '"$PLUGINSDIR\visaprep.exe" BackUp RemoveVisa32'
+  StrCpy $BackedUp 1
 SectionEnd
 
 Section "VISA library"
@@ -48,8 +55,29 @@ Section "VISA library"
     SetOutPath "$0Tavrex"
     File "${PAYLOAD}\visaconf.ini"
   done:
+  !ifdef FAIL_AFTER_FILES
+    ; The tests' stand-in for any failure once this installer's files are in.
+    Abort "failing after the files, as asked"
+  !endif
 SectionEnd
 
 Section "Restore"
-  ExecWait '"$PLUGINSDIR\visaprep.exe" Copy'
+  Call RestoreConfiguration
 SectionEnd
+
+Function RestoreConfiguration
+  StrCmp $BackedUp 1 0 restored
+    ExecWait '"$PLUGINSDIR\visaprep.exe" Copy'
+    StrCpy $BackedUp ""
+  restored:
+FunctionEnd
+
+; A section that fails (Abort, a file that cannot be written) ends here.
+Function .onInstFailed
+  Call RestoreConfiguration
+FunctionEnd
+
+; Cancel on any page; before "Prepare" ran there is nothing to put back.
+Function .onUserAbort
+  Call RestoreConfiguration
+FunctionEnd

@@ -26,22 +26,30 @@ have cppcheck || need+=(cppcheck)
 have git || need+=(git)
 have msibuild || need+=(msitools)
 have wixl || need+=(wixl)
-have xvfb-run || need+=(xvfb xauth)
+have Xvfb || need+=(xvfb)
 have zip || need+=(zip)
 have osslsigncode || need+=(osslsigncode)
 have openssl || need+=(openssl)
+have python3 || need+=(python3)
 have npm || need+=(npm)
 installed wine64 || need+=(wine64)
 installed wine32:i386 || need+=(wine32:i386)
 installed wine || need+=(wine)
 
-if [ ${#need[@]} -eq 0 ]; then
-  exit 0
+if [ ${#need[@]} -gt 0 ]; then
+  echo "installing: ${need[*]}"
+  sudo=""
+  [ "$(id -u)" -eq 0 ] || sudo=sudo
+  export DEBIAN_FRONTEND=noninteractive
+  $sudo dpkg --add-architecture i386
+  $sudo apt-get update -qq
+  $sudo apt-get install -y -qq "${need[@]}" >/dev/null
 fi
-echo "installing: ${need[*]}"
-sudo=""
-[ "$(id -u)" -eq 0 ] || sudo=sudo
-export DEBIAN_FRONTEND=noninteractive
-$sudo dpkg --add-architecture i386
-$sudo apt-get update -qq
-$sudo apt-get install -y -qq "${need[@]}" >/dev/null
+
+# The compiler and Setup stubs ship inside the npm package, at the version
+# the lock file pins; its install scripts are not needed and not run.
+inno=$(cd "$(dirname "$0")/../tests/inno" && pwd)
+if [ ! -f "$inno/node_modules/innosetup/bin/ISCC.exe" ]; then
+  echo "installing: innosetup (npm, as tests/inno/package-lock.json pins it)"
+  npm ci --prefix "$inno" --ignore-scripts --no-audit --no-fund --loglevel=error >/dev/null
+fi

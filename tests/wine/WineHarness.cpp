@@ -92,6 +92,11 @@ Prefix Discover() {
   const char* loader = std::getenv("WINELOADER");
   prefix.loader = loader != nullptr ? loader : "wine";
   const fs::path root = Required("WINEPREFIX");
+  // The prefix's own display, which its Wine processes were started with.
+  const std::string display = ReadFile(root.string() + ".display");
+  if (!display.empty()) {
+    setenv("DISPLAY", (":" + display.substr(0, display.find('\n'))).c_str(), 1);
+  }
   prefix.driveC = root / "drive_c";
   const fs::path windows = prefix.driveC / "windows";
   // A 64-bit prefix has a syswow64 folder even where no 32-bit program runs,
@@ -174,18 +179,46 @@ Outcome Run(const Registry& registry, const std::string& commandLine, const Laun
   return outcome;
 }
 
-std::string BuildInstaller(const fs::path& payload, const std::string& name) {
+std::string BuildInstaller(const std::string& technology, const fs::path& payload,
+                           const std::string& name, bool failAfterFiles) {
   const Prefix& prefix = CurrentPrefix();
-  const std::string target = prefix.flavour == "x64" ? "amd64-unicode" : "x86-unicode";
+  const bool x64 = prefix.flavour == "x64";
+  const fs::path out = prefix.driveC / "tools" / name;
+  std::vector<std::pair<std::string, std::string>> defines = {
+      {"VISAPREP", Required("VISAPREP_BIN") + "/visaprep.exe"}, {"PAYLOAD", payload.string()}};
+  if (failAfterFiles) {
+    defines.emplace_back("FAIL_AFTER_FILES", "1");
+  }
+  std::vector<std::string> command;
+  if (technology == "nsis") {
+    command = {"makensis", "-V2", "-DTARGET=" + std::string(x64 ? "amd64-unicode" : "x86-unicode"),
+               "-DOUTFILE=" + out.string()};
+    for (const auto& [define, value] : defines) {
+      command.push_back("-D" + define + "=" + value);
+    }
+    command.push_back(SourceFile("examples/installer.nsi").string());
+  } else if (technology == "inno") {
+    // The compiler is a Windows program: it is given Windows paths, through
+    // the drive that Wine maps to the host's root.
+    const auto windows = [](const fs::path& path) { return "Z:" + path.string(); };
+    command = {prefix.loader, SourceFile("tests/inno/node_modules/innosetup/bin/ISCC.exe").string(),
+               "/Q", "/O" + windows(out.parent_path()), "/DOUTFILE=" + out.stem().string()};
+    for (const auto& [define, value] : defines) {
+      command.push_back("/D" + define + "=" +
+                        (define == "FAIL_AFTER_FILES" ? value : windows(value)));
+    }
+    command.push_back(windows(SourceFile("examples/installer.iss")));
+  } else {
+    command = {SourceFile("tests/wine/BuildMsi.sh").string(),
+               SourceFile("examples/installer.wxs").string(), out.string(), x64 ? "x64" : "x86"};
+    for (const auto& [define, value] : defines) {
+      command.push_back(define + "=" + value);
+    }
+  }
   std::string output;
   std::string errors;
-  const int status = Spawn(
-      {"makensis", "-V2", "-DTARGET=" + target,
-       "-DVISAPREP=" + Required("VISAPREP_BIN") + "/visaprep.exe", "-DPAYLOAD=" + payload.string(),
-       "-DOUTFILE=" + (prefix.driveC / "tools" / name).string(),
-       SourceFile("examples/installer.nsi").string()},
-      &output, &errors);
-  return status == 0 ? std::string() : "makensis failed:\n" + output + errors;
+  const int status = Spawn(command, &output, &errors);
+  return status == 0 ? std::string() : technology + " build failed:\n" + output + errors;
 }
 
 Files FilesBelow(const fs::path& root, const std::string& pattern) {

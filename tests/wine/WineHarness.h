@@ -56,11 +56,13 @@ struct Launch {
 // driver has stored `registry`.
 Outcome Run(const Registry& registry, const std::string& commandLine, const Launch& launch = {});
 
-// Builds examples/installer.nsi with makensis for the flavour's
-// architecture into C:\tools\`name`, with the flavour's visaprep.exe and
-// the installer's own files from `payload`. Gives makensis's complaints,
-// empty when it built the installer.
-std::string BuildInstaller(const fs::path& payload, const std::string& name);
+// Builds the example installer of `technology` (nsis, inno or msi) for the
+// flavour's architecture into C:\tools\`name`, with the flavour's
+// visaprep.exe and the installer's own files from `payload`, and with
+// FAIL_AFTER_FILES defined when asked. Gives the tool's complaints, empty
+// when it built the installer.
+std::string BuildInstaller(const std::string& technology, const fs::path& payload,
+                           const std::string& name, bool failAfterFiles);
 
 // Every file below `root`, by path relative to it ('/'-separated), with its
 // bytes; and every folder.

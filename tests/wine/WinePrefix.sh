@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# Makes a throwaway Wine prefix for one test run and keeps one wineserver
-# alive for all of it; "stop" ends that server. "probe" tells whether this
+# Makes a throwaway Wine prefix for one test run, with a virtual display,
+# and keeps one wineserver alive for all of it; "stop" ends both. "probe" tells whether this
 # host can start 32-bit Windows programs at all: it prints why not and fails
 # when it cannot, and prints nothing when it can.
 #   WinePrefix.sh start PREFIX ARCH  |  WinePrefix.sh stop PREFIX  |  WinePrefix.sh probe
@@ -32,6 +32,13 @@ probe() {
   return 1
 }
 
+stop_display() {
+  if [ -f "$1.xvfb" ]; then
+    kill "$(cat "$1.xvfb")" 2>/dev/null || true
+    rm -f "$1.xvfb"
+  fi
+}
+
 case $action in
   probe)
     probe
@@ -40,8 +47,26 @@ case $action in
     prefix=$2
     export WINEPREFIX=$prefix WINEDEBUG=-all
     wineserver -k 2>/dev/null || true
-    rm -rf "$prefix" "$prefix.log"
+    stop_display "$prefix"
+    rm -rf "$prefix" "$prefix.log" "$prefix.display"
     mkdir -p "$prefix"
+    # Inno Setup's Setup makes a hidden window even when very silent, and
+    # Wine's desktop process, which lives as long as the prefix's server,
+    # opens windows only on the display it was started with. So the prefix
+    # gets a display of its own before anything starts in it; the harness
+    # reads its number from PREFIX.display.
+    Xvfb -displayfd 3 -nolisten tcp -screen 0 1024x768x24 3>"$prefix.display" \
+      </dev/null >/dev/null 2>&1 &
+    echo $! >"$prefix.xvfb"
+    for _ in $(seq 100); do
+      [ -s "$prefix.display" ] && break
+      sleep 0.1
+    done
+    if [ ! -s "$prefix.display" ]; then
+      echo "Xvfb did not start a display for $prefix"
+      exit 1
+    fi
+    export DISPLAY=:$(cat "$prefix.display")
     # wineboot settles the prefix's architecture with a server of its own;
     # once that one is gone, one persistent server serves every test. Its
     # errors are kept, so that a prefix that cannot be made says why.
@@ -59,5 +84,6 @@ case $action in
   stop)
     export WINEPREFIX=$2
     wineserver -k 2>/dev/null || true
+    stop_display "$2"
     ;;
 esac

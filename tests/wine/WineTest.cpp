@@ -382,32 +382,98 @@ TEST(Wine, RunsBothPhasesOfTheCombinedVerb) {
 // foreign library: afterwards the site's configuration is back with no
 // backup left, the foreign library is set aside, the installer's library is
 // in place, and nothing else changed.
-TEST(Installer, KeepsTheSiteAcrossAnNsisInstall) {
-  const std::string script = wine::ReadFile(wine::SourceFile("examples/installer.nsi"));
-  EXPECT_NE(wine::ReadFile(wine::SourceFile("README.md")).find(script), std::string::npos)
-      << "the README does not quote examples/installer.nsi whole";
+// The example installers, as an installer author ships them.
+struct InstallerCase {
+  const char* technology;  // as BuildInstaller names it
+  const char* example;     // the file the README quotes whole
+  const char* fence;       // how the README opens that quote
+  std::string file;        // the installer, in C:\tools
+  std::string program;     // what starts it
+  std::string commandLine;
+  std::string failed;     // its report when it failed
+  std::string uninstall;  // a command line that takes a successful install away again
+  std::string cache;      // where the technology keeps what it installed, below C:
+  bool x64 = true;        // runs in the flavour of the 64-bit build
+};
 
+const InstallerCase kInstallers[] = {
+    {"nsis", "examples/installer.nsi", "```nsis\n", "visa-library.exe",
+     "C:\\tools\\visa-library.exe", "visa-library.exe /S", "exit=2 output=0"},
+    // Setup and its compiler are 32-bit programs.
+    {"inno", "examples/installer.iss", "```iss\n", "visa-library-inno.exe",
+     "C:\\tools\\visa-library-inno.exe",
+     "visa-library-inno.exe /VERYSILENT /SUPPRESSMSGBOXES /NORESTART", "exit=5 output=0", "", "",
+     false},
+    // Windows gives 1603 for a failed installation, Wine 1627.
+    {"msi", "examples/installer.wxs", "```xml\n", "visa-library.msi",
+     "C:\\windows\\system32\\msiexec.exe", "msiexec /i C:\\tools\\visa-library.msi /qn",
+     "exit=1627 output=0", "msiexec /x C:\\tools\\visa-library.msi /qn", "windows/Installer/"},
+};
+
+// Each run of a scenario either fails once the installer's files are in or
+// goes through.
+const std::vector<bool> kScenarios[] = {{false}, {true, false}};
+
+class Installer : public testing::TestWithParam<InstallerCase> {};
+
+TEST_P(Installer, KeepsTheSiteAcrossFailuresAndRetries) {
+  const InstallerCase& installer = GetParam();
+  EXPECT_NE(
+      wine::ReadFile(wine::SourceFile("README.md"))
+          .find(installer.fence + wine::ReadFile(wine::SourceFile(installer.example)) + "```"),
+      std::string::npos)
+      << "the README does not quote " << installer.example << " whole";
   const wine::Prefix& prefix = wine::CurrentPrefix();
+  if (!installer.x64 && prefix.flavour == "x64") {
+    GTEST_SKIP() << installer.technology << " installers are 32-bit programs, and this flavour "
+                 << "is for hosts that cannot start them";
+  }
+
   const wine::fs::path payload = prefix.driveC.parent_path() / "payload";
   wine::WriteFile(payload / "visa32.dll", wine::TestLibrary("quarvello"));
   wine::WriteFile(payload / "visaconf.ini", "the installer's default");
-  ASSERT_EQ(wine::BuildInstaller(payload, "visa-library.exe"), "");
-
   const wine::fs::path root = prefix.driveC / "vp";
-  Prepare(root, {{kConf, "the site's"}}, {"fw/Tavrex"});
-  ClearLibraries(prefix.system32);
-  wine::WriteFile(prefix.system32 / "visa32.dll", wine::TestLibrary("acme"));
-  const auto others = wine::FileNamesBelow(prefix.driveC, "visa32");
-
-  EXPECT_EQ(
-      wine::Run(kFramework, "visa-library.exe /S", {"-", false, "C:\\tools\\visa-library.exe"})
-          .report,
-      kDone);
-  EXPECT_EQ(wine::FilesBelow(root), (Files{{kConf, "the site's"}}));
-  EXPECT_EQ(wine::FilesBelow(prefix.system32, "visa32"),
-            WithLibraryBytes({{"visa32.dll", "quarvello"}, {"visa32.Acme Corp.dll", "acme"}}));
-  EXPECT_EQ(wine::Changes(others, wine::FileNamesBelow(prefix.driveC, "visa32")), kNoChanges);
+  // Every name below C: but the libraries' and the technology's own cache.
+  const auto others = [&] {
+    auto names = wine::FileNamesBelow(prefix.driveC, "visa32");
+    for (auto name = names.begin(); name != names.end();) {
+      name = !installer.cache.empty() && name->rfind(installer.cache, 0) == 0 ? names.erase(name)
+                                                                              : std::next(name);
+    }
+    return names;
+  };
+  for (const std::vector<bool>& runs : kScenarios) {
+    Prepare(root, {{kConf, "the site's"}}, {"fw/Tavrex"});
+    ClearLibraries(prefix.system32);
+    wine::WriteFile(prefix.system32 / "visa32.dll", wine::TestLibrary("acme"));
+    for (std::size_t index = 0; index < runs.size(); ++index) {
+      const bool fails = runs[index];
+      const std::string run =
+          std::string(installer.technology) + (fails       ? ", failing after its files"
+                                               : index > 0 ? ", run again"
+                                                           : "");
+      ASSERT_EQ(wine::BuildInstaller(installer.technology, payload, installer.file, fails), "");
+      const auto before = others();
+      EXPECT_EQ(
+          wine::Run(kFramework, installer.commandLine, {"-", false, installer.program}).report,
+          fails ? installer.failed : kDone)
+          << run;
+      EXPECT_EQ(wine::FilesBelow(root), (Files{{kConf, "the site's"}})) << run;
+      if (!fails) {
+        EXPECT_EQ(wine::FilesBelow(prefix.system32, "visa32"),
+                  WithLibraryBytes({{"visa32.dll", "quarvello"}, {"visa32.Acme Corp.dll", "acme"}}))
+            << run;
+      }
+      EXPECT_EQ(wine::Changes(before, others()), kNoChanges) << run;
+    }
+    if (!installer.uninstall.empty()) {
+      wine::Run(kFramework, installer.uninstall, {"-", false, installer.program});
+    }
+  }
   ClearLibraries(prefix.system32);
 }
+
+INSTANTIATE_TEST_SUITE_P(Examples, Installer, testing::ValuesIn(kInstallers),
+                         [](const auto& info) { return std::string(info.param.technology); });
 
 }  // namespace

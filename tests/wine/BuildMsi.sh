@@ -1,0 +1,28 @@
+#!/usr/bin/env bash
+# Builds a WiX v3 source into a Windows Installer package with msitools, as
+# far as the WiX compiler itself cannot run here: wixl builds all it
+# supports, and WixlGaps.py makes what wixl leaves out from the same source.
+#   BuildMsi.sh WXS OUT.msi ARCH [NAME=VALUE]...   (ARCH: x86 or x64)
+set -euo pipefail
+wxs=$1 out=$2 arch=$3
+here=$(cd "$(dirname "$0")" && pwd)
+shift 3
+work=$(mktemp -d /tmp/visaprep-msi.XXXXXX)
+trap 'rm -rf "$work"' EXIT
+options=(-a "$arch" -D "PLATFORM=$arch")
+# wixl finds the files that a source names only relative to the current
+# folder, so absolute names are given relative to the root.
+for define in "$@"; do
+  options+=(-D "${define%%=*}=$(sed 's|^/||' <<<"${define#*=}")")
+done
+cd /
+# wixl warns about every element it drops; those are made below.
+if ! wixl "${options[@]}" -o "$out" "$wxs" 2>"$work/warnings"; then
+  cat "$work/warnings" >&2
+  exit 1
+fi
+wixl "${options[@]}" -E "$wxs" | python3 "$here/WixlGaps.py" "$work"
+msibuild "$out" -i "$work/CustomAction.idt"
+while read -r query; do
+  msibuild "$out" -q "$query"
+done <"$work/queries.sql"
