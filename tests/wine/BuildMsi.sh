@@ -21,7 +21,8 @@ if ! wixl "${options[@]}" -o "$out" "$wxs" 2>"$work/warnings"; then
   cat "$work/warnings" >&2
   exit 1
 fi
-wixl "${options[@]}" -E "$wxs" | python3 "$here/WixlGaps.py" "$work"
+msiinfo export "$out" InstallExecuteSequence >"$work/sequence.idt"
+wixl "${options[@]}" -E "$wxs" | python3 "$here/WixlGaps.py" "$work/sequence.idt" "$work"
 msibuild "$out" -i "$work/CustomAction.idt"
 while read -r query; do
   msibuild "$out" -q "$query"

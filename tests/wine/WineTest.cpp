@@ -377,12 +377,12 @@ TEST(Wine, RunsBothPhasesOfTheCombinedVerb) {
   ClearLibraries(prefix.system32);
 }
 
-// The installer that the README gives installer authors, built for the
-// flavour and run silently over a site with its own configuration and a
-// foreign library: afterwards the site's configuration is back with no
-// backup left, the foreign library is set aside, the installer's library is
-// in place, and nothing else changed.
-// The example installers, as an installer author ships them.
+// The example installers that the README gives installer authors, each
+// built for the flavour by its engine and run silently over a site with its
+// own configuration and a foreign library, in every scenario: after each
+// run the site's configuration is back with no backup left and nothing else
+// changed; after each successful one the foreign library is set aside and
+// the installer's is in place.
 struct InstallerCase {
   const char* technology;  // as BuildInstaller names it
   const char* example;     // the file the README quotes whole
@@ -413,6 +413,8 @@ const InstallerCase kInstallers[] = {
 // Each run of a scenario either fails once the installer's files are in or
 // goes through.
 const std::vector<bool> kScenarios[] = {{false}, {true, false}};
+
+void PrintTo(const InstallerCase& installer, std::ostream* out) { *out << installer.technology; }
 
 class Installer : public testing::TestWithParam<InstallerCase> {};
 
@@ -448,10 +450,9 @@ TEST_P(Installer, KeepsTheSiteAcrossFailuresAndRetries) {
     wine::WriteFile(prefix.system32 / "visa32.dll", wine::TestLibrary("acme"));
     for (std::size_t index = 0; index < runs.size(); ++index) {
       const bool fails = runs[index];
-      const std::string run =
-          std::string(installer.technology) + (fails       ? ", failing after its files"
-                                               : index > 0 ? ", run again"
-                                                           : "");
+      const std::string run = std::string(installer.technology) + " run " +
+                              std::to_string(index + 1) +
+                              (fails ? ", failing after its files" : "");
       ASSERT_EQ(wine::BuildInstaller(installer.technology, payload, installer.file, fails), "");
       const auto before = others();
       EXPECT_EQ(

@@ -1,14 +1,16 @@
 #!/usr/bin/env python3
 """What wixl leaves out of the example package, made from the source itself.
 
-wixl builds the package from examples/installer.wxs but drops two things:
-the rows of custom actions that run an EXE (from the Binary table or in a
-directory), and a component's NeverOverwrite and Permanent attributes. This reads the
-preprocessed source and writes them, with the bits that the WiX compiler
-gives the attributes used, so that the package the tests run is the one
-the example describes:
+wixl builds the package from examples/installer.wxs but gets three things
+wrong: it drops the rows of custom actions that run an EXE (from the Binary
+table or in a directory), it drops a component's NeverOverwrite and
+Permanent attributes, and it numbers an action scheduled relative to
+another custom action differently from run to run, sometimes ahead of
+everything. This reads the preprocessed source and the execute sequence
+wixl wrote, and makes them as the WiX compiler would, so that the package
+the tests run is the one the example describes:
 
-    wixl -E [-D ...] installer.wxs | WixlGaps.py DIR
+    wixl -E [-D ...] installer.wxs | WixlGaps.py SEQUENCE.idt DIR
 
 DIR/CustomAction.idt is the whole CustomAction table; DIR/queries.sql holds
 one SQL statement a line for msibuild -q.
@@ -38,19 +40,65 @@ def custom_action(action):
     return "\t".join([action.get("Id"), str(kind), action.get(source), action.get("ExeCommand"), ""])
 
 
+def sequence(customs, standard):
+    """Numbers for the custom actions, in the order Before and After ask.
+
+    An action's place is a tuple that sorts where it must run: a standard
+    action's is (number, 0); one Before or After an action with place
+    P + (0,) is P + (-1, i, 0) or P + (1, i, 0), i its place in the source.
+    Numbering all of them in that order keeps every standard action's own."""
+    places = {name: (number, 0) for name, number in standard.items()}
+    relative = {custom.get("Action"): custom for custom in customs}
+
+    def place(name):
+        if name not in places:
+            custom = relative[name]
+            if custom.get("Sequence"):
+                places[name] = (int(custom.get("Sequence")), 0)
+            else:
+                side = -1 if custom.get("Before") else 1
+                anchor = place(custom.get("Before") or custom.get("After"))
+                places[name] = anchor[:-1] + (side, customs.index(custom), 0)
+        return places[name]
+
+    numbers, last = {}, 0
+    for name in sorted(set(places) | set(relative), key=place):
+        if name in standard and standard[name] <= last:
+            sys.exit("no room for the custom actions before " + name)
+        last = standard[name] if name in standard else last + 1
+        numbers[name] = last
+    return {name: numbers[name] for name in relative}
+
+
 def main():
     root = ElementTree.parse(sys.stdin).getroot()
-    rows = [custom_action(action) for action in root.iter(WIX + "CustomAction")]
-    with open(sys.argv[1] + "/CustomAction.idt", "w") as table:
+    with open(sys.argv[1]) as table:
+        rows = [line.rstrip("\r\n").split("\t") for line in table][3:]
+    standard = {row[0]: int(row[2]) for row in rows}
+    customs = [custom for table in root.iter(WIX + "InstallExecuteSequence")
+               for custom in table.iter(WIX + "Custom")]
+    for custom in customs:
+        standard.pop(custom.get("Action"), None)
+
+    out = sys.argv[2]
+    with open(out + "/CustomAction.idt", "w") as table:
         table.write("Action\tType\tSource\tTarget\tExtendedType\n"
                     "s72\ti2\tS72\tS255\tI4\nCustomAction\tAction\n")
-        table.writelines(row + "\n" for row in rows)
-    with open(sys.argv[1] + "/queries.sql", "w") as queries:
+        for action in root.iter(WIX + "CustomAction"):
+            table.write(custom_action(action) + "\n")
+    with open(out + "/queries.sql", "w") as queries:
         for component in root.iter(WIX + "Component"):
             if any(component.get(name) == "yes" for name in DROPPED):
                 bits = sum(bit for name, bit in COMPONENT.items() if component.get(name) == "yes")
                 queries.write("UPDATE `Component` SET `Attributes` = %d WHERE `Component` = '%s'\n"
                               % (bits, component.get("Id")))
+        for custom in customs:
+            queries.write("DELETE FROM `InstallExecuteSequence` WHERE `Action` = '%s'\n"
+                          % custom.get("Action"))
+        for name, number in sequence(customs, standard).items():
+            condition = next(c for c in customs if c.get("Action") == name).text or ""
+            queries.write("INSERT INTO `InstallExecuteSequence` (`Action`, `Condition`, `Sequence`)"
+                          " VALUES ('%s', '%s', %d)\n" % (name, condition.strip(), number))
 
 
 main()
