@@ -4,7 +4,7 @@
 # program, x86_64 for its 64-bit test build), Wine with its 32-bit half (for
 # WoW64), NSIS, msitools, Xvfb, osslsigncode and OpenSSL, CMake, GoogleTest
 # and the linters, then the pinned Inno Setup compiler from the npm
-# registry (tests/installers/package-lock.json). Does nothing when all is
+# registry (tests/inno/package-lock.json). Does nothing when all is
 # there. The 32-bit half installs on every host, even one whose kernel
 # cannot run it; the tests find that out for themselves.
 set -euo pipefail

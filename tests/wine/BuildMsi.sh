@@ -2,11 +2,11 @@
 # Builds a WiX v3 source into a Windows Installer package with msitools, as
 # far as the WiX compiler itself cannot run here: wixl builds all it
 # supports, and WixlGaps.py makes what wixl leaves out from the same source.
-#   BuildMsi.sh WXS OUT.msi ARCH [NAME=VALUE]...   (ARCH: x86 or x64)
+#   BuildMsi.sh OUT.msi ARCH [NAME=VALUE]... WXS   (ARCH: x86 or x64)
 set -euo pipefail
-wxs=$1 out=$2 arch=$3
+out=$1 arch=$2 wxs=${*: -1}
 here=$(cd "$(dirname "$0")" && pwd)
-shift 3
+set -- "${@:3:$#-3}"
 work=$(mktemp -d /tmp/visaprep-msi.XXXXXX)
 trap 'rm -rf "$work"' EXIT
 options=(-a "$arch" -D "PLATFORM=$arch")

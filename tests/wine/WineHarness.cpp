@@ -184,37 +184,35 @@ std::string BuildInstaller(const std::string& technology, const fs::path& payloa
   const Prefix& prefix = CurrentPrefix();
   const bool x64 = prefix.flavour == "x64";
   const fs::path out = prefix.driveC / "tools" / name;
-  std::vector<std::pair<std::string, std::string>> defines = {
-      {"VISAPREP", Required("VISAPREP_BIN") + "/visaprep.exe"}, {"PAYLOAD", payload.string()}};
-  if (failAfterFiles) {
-    defines.emplace_back("FAIL_AFTER_FILES", "1");
-  }
+  // How each engine is told a define and, as a host or a Windows program,
+  // a file; the example file itself comes last.
+  std::string flag = "-D";
+  std::string drive;
+  const auto file = [&drive](const fs::path& path) { return drive + path.string(); };
   std::vector<std::string> command;
+  std::string example;
   if (technology == "nsis") {
     command = {"makensis", "-V2", "-DTARGET=" + std::string(x64 ? "amd64-unicode" : "x86-unicode"),
                "-DOUTFILE=" + out.string()};
-    for (const auto& [define, value] : defines) {
-      command.push_back("-D" + define + "=" + value);
-    }
-    command.push_back(SourceFile("examples/installer.nsi").string());
+    example = "examples/installer.nsi";
   } else if (technology == "inno") {
-    // The compiler is a Windows program: it is given Windows paths, through
-    // the drive that Wine maps to the host's root.
-    const auto windows = [](const fs::path& path) { return "Z:" + path.string(); };
+    // A Windows program: through the drive that Wine maps to the host's root.
+    drive = "Z:";
+    flag = "/D";
     command = {prefix.loader, SourceFile("tests/inno/node_modules/innosetup/bin/ISCC.exe").string(),
-               "/Q", "/O" + windows(out.parent_path()), "/DOUTFILE=" + out.stem().string()};
-    for (const auto& [define, value] : defines) {
-      command.push_back("/D" + define + "=" +
-                        (define == "FAIL_AFTER_FILES" ? value : windows(value)));
-    }
-    command.push_back(windows(SourceFile("examples/installer.iss")));
+               "/Q", "/O" + file(out.parent_path()), "/DOUTFILE=" + out.stem().string()};
+    example = "examples/installer.iss";
   } else {
-    command = {SourceFile("tests/wine/BuildMsi.sh").string(),
-               SourceFile("examples/installer.wxs").string(), out.string(), x64 ? "x64" : "x86"};
-    for (const auto& [define, value] : defines) {
-      command.push_back(define + "=" + value);
-    }
+    flag = "";
+    command = {SourceFile("tests/wine/BuildMsi.sh").string(), out.string(), x64 ? "x64" : "x86"};
+    example = "examples/installer.wxs";
   }
+  command.push_back(flag + "VISAPREP=" + file(Required("VISAPREP_BIN") + "/visaprep.exe"));
+  command.push_back(flag + "PAYLOAD=" + file(payload));
+  if (failAfterFiles) {
+    command.push_back(flag + "FAIL_AFTER_FILES=1");
+  }
+  command.push_back(file(SourceFile(example)));
   std::string output;
   std::string errors;
   const int status = Spawn(command, &output, &errors);

@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Makes a throwaway Wine prefix for one test run, with a virtual display,
-# and keeps one wineserver alive for all of it; "stop" ends both. "probe" tells whether this
-# host can start 32-bit Windows programs at all: it prints why not and fails
-# when it cannot, and prints nothing when it can.
+# and keeps one wineserver alive for all of it; "stop" ends both. "probe"
+# tells whether this host can start 32-bit Windows programs at all: it
+# prints why not and fails when it cannot, and prints nothing when it can.
 #   WinePrefix.sh start PREFIX ARCH  |  WinePrefix.sh stop PREFIX  |  WinePrefix.sh probe
 # WINELOADER, when set, is the loader that starts Windows programs; the
 # 64-bit flavour sets it to Wine's 64-bit half, called directly, because
