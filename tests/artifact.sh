@@ -7,16 +7,7 @@
 set -euo pipefail
 exe=$1 source=$2
 objdump=i686-w64-mingw32-objdump
-passes=0 failures=0
-check() {  # check NAME ACTUAL EXPECTED
-  if [ "$2" = "$3" ]; then
-    echo "ok: $1"
-    passes=$((passes + 1))
-  else
-    echo "FAIL: $1: got [$2], want [$3]"
-    failures=$((failures + 1))
-  fi
-}
+. "$(dirname "$0")/checks.sh"
 
 headers=$($objdump -p "$exe")
 check "PE32 for i386" "$(grep -o 'file format [a-z0-9-]*' <<<"$headers")" "file format pei-i386"
@@ -37,5 +28,4 @@ cmake -S "$source" -B "$other/elsewhere" -DCMAKE_TOOLCHAIN_FILE="$source/cmake/m
 cmake --build "$other/elsewhere" --target visaprep >/dev/null
 check "reproducible" "$(cmp -s "$exe" "$other/bin/visaprep.exe" && echo same || echo different)" "same"
 
-echo "$passes passed, $failures failed"
-[ "$failures" -eq 0 ]
+finish

@@ -7,15 +7,7 @@ set -euo pipefail
 build=$1 exe=$2 zip=$3
 source=$(cd "$(dirname "$0")/.." && pwd)
 name=$(basename "$zip" .zip)
-passes=0 failures=0
-check() {  # check NAME ACTUAL EXPECTED
-  if [ "$2" = "$3" ]; then
-    passes=$((passes + 1))
-  else
-    echo "FAIL: $1: got [$2], want [$3]"
-    failures=$((failures + 1))
-  fi
-}
+. "$(dirname "$0")/checks.sh"
 work=$(mktemp -d /tmp/visaprep-release.XXXXXX)
 trap 'rm -rf "$work"' EXIT
 
@@ -42,5 +34,4 @@ chmod 0600 "$work/other"/*.md "$work/other.exe"
 check "made again elsewhere, the same bytes" \
   "$(cmp -s "$zip" "$work/out/$name.zip" && echo same || echo different)" same
 
-echo "$passes passed, $failures failed"
-[ "$failures" -eq 0 ]
+finish
