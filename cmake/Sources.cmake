@@ -3,6 +3,7 @@ set(VISAPREP_LOGIC
   app/CommandTail.cpp
   app/RunCommand.cpp
   text/Text.cpp
+  copy/WholeCopy.cpp
   config/Configuration.cpp
   config/FrameworkPath.cpp
   library/CompanyName.cpp

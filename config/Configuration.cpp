@@ -2,6 +2,7 @@
 // aside before the installer replaces it, "Copy" puts the copy back after.
 #include "app/Phases.h"
 #include "config/FrameworkPath.h"
+#include "copy/WholeCopy.h"
 #include "platform/Platform.h"
 #include "text/Text.h"
 
@@ -10,42 +11,49 @@ namespace {
 constexpr const char* kConfigurationName = "Tavrex\\visaconf.ini";
 constexpr const char* kBackupName = "Tavrex\\visaini.bak";
 
-// Both paths or neither: a phase that cannot name both files touches none.
-bool ComposeConfigurationPaths(char (&configuration)[kTextSize], char (&backup)[kTextSize]) {
+struct ConfigurationPaths {
+  char configuration[kTextSize];
+  char backup[kTextSize];
+  char temporary[kTextSize];
+};
+
+// All paths or none: a phase that cannot name every file touches none. The
+// temporary name is no longer than the configuration's, so it fits whenever
+// that does.
+bool ComposeConfigurationPaths(ConfigurationPaths& paths) {
   char directory[kTextSize];
   // The stored value is a prefix, joined without a separator of our own.
   return ReadFrameworkPath(directory) &&
-         ComposeText(configuration, {directory, kConfigurationName}) &&
-         ComposeText(backup, {directory, kBackupName});
+         ComposeText(paths.configuration, {directory, kConfigurationName}) &&
+         ComposeText(paths.backup, {directory, kBackupName}) &&
+         ComposeText(paths.temporary, {directory, "Tavrex\\", kTemporaryName});
 }
 
 }  // namespace
 
 void BackUpConfiguration() {
-  char configuration[kTextSize];
-  char backup[kTextSize];
-  if (!ComposeConfigurationPaths(configuration, backup)) {
+  ConfigurationPaths paths;
+  if (!ComposeConfigurationPaths(paths)) {
     return;
   }
-  if (Platform::CopyFileA(configuration, backup, 0) != 0) {
-    return;
-  }
+  const std::uint32_t error =
+      CopyFileWhole(paths.configuration, paths.temporary, paths.backup, true);
   // With no configuration file left, an old backup would later be restored
   // over whatever the new installation writes. Any other failure (no
   // "Tavrex" folder, a locked file) says nothing about the backup's worth.
-  if (Platform::GetLastError() == Platform::kErrorFileNotFound) {
-    Platform::DeleteFileA(backup);
+  if (error == Platform::kErrorFileNotFound) {
+    DeleteFileWhenFree(paths.backup);
   }
 }
 
 void RestoreConfiguration() {
-  char configuration[kTextSize];
-  char backup[kTextSize];
-  if (!ComposeConfigurationPaths(configuration, backup)) {
+  ConfigurationPaths paths;
+  if (!ComposeConfigurationPaths(paths)) {
     return;
   }
-  // The backup goes only once it stands as the configuration file again.
-  if (Platform::CopyFileA(backup, configuration, 0) != 0) {
-    Platform::DeleteFileA(backup);
+  // The backup goes only once it stands as the configuration file again,
+  // whole and on the disk.
+  if (CopyFileWhole(paths.backup, paths.temporary, paths.configuration, true) == 0) {
+    DeleteFileWhenFree(paths.backup);
   }
 }

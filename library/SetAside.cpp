@@ -1,6 +1,7 @@
 // Moves another company's visa32.dll out of the way of the library about to
 // be installed, keeping a copy named after its company so it can be put back.
 #include "app/Phases.h"
+#include "copy/WholeCopy.h"
 #include "library/CompanyName.h"
 #include "platform/Platform.h"
 #include "text/Text.h"
@@ -43,17 +44,18 @@ void SetAsideForeignLibrary(const char* systemDirectory) {
     return;
   }
   char setAside[kTextSize];
-  if (!ComposeText(setAside, {systemDirectory, "\\", "visa32.", company, ".dll"})) {
+  char temporary[kTextSize];
+  if (!ComposeText(setAside, {systemDirectory, "\\", "visa32.", company, ".dll"}) ||
+      !ComposeText(temporary, {systemDirectory, "\\", kTemporaryName})) {
     return;
   }
-  // The library may go only when its bytes are safe: copied now, or already
-  // set aside by an earlier run for the same company. Any other failure
-  // (a full disk, a locked file) would make the deletion the only copy's end.
-  if (Platform::CopyFileA(library, setAside, 1) == 0) {
-    const std::uint32_t error = Platform::GetLastError();
-    if (error != Platform::kErrorFileExists && error != Platform::kErrorAlreadyExists) {
-      return;
-    }
+  // The library may go only when its bytes are safe: copied now, whole and
+  // on the disk, or already set aside by an earlier run for the same
+  // company. Any other failure (a full disk, a locked file) would make the
+  // deletion the only copy's end.
+  const std::uint32_t error = CopyFileWhole(library, temporary, setAside, false);
+  if (error != 0 && error != Platform::kErrorFileExists && error != Platform::kErrorAlreadyExists) {
+    return;
   }
-  Platform::DeleteFileA(library);
+  DeleteFileWhenFree(library);
 }

@@ -14,20 +14,37 @@ namespace Platform {
 // An open registry key; opaque to the logic.
 using RegistryKey = std::uintptr_t;
 
+// An open file; opaque to the logic. kInvalidFile is INVALID_HANDLE_VALUE.
+using FileHandle = std::uintptr_t;
+constexpr FileHandle kInvalidFile = ~FileHandle{0};
+
 // HKEY_LOCAL_MACHINE. Windows defines the predefined keys as negative 32-bit
 // values, so a 64-bit handle holds this one sign-extended.
 constexpr RegistryKey kLocalMachine = static_cast<RegistryKey>(std::intptr_t{-0x7FFFFFFE});
 constexpr std::uint32_t kKeyQueryValue = 0x0001;  // KEY_QUERY_VALUE
 constexpr std::uint32_t kZeroInit = 0x0040;       // GMEM_ZEROINIT
 
+constexpr std::uint32_t kGenericRead = 0x80000000;
+constexpr std::uint32_t kGenericWrite = 0x40000000;
+constexpr std::uint32_t kDelete = 0x00010000;            // DELETE
+constexpr std::uint32_t kShareRead = 0x0001;             // FILE_SHARE_READ
+constexpr std::uint32_t kShareAll = 0x0007;              // and _WRITE and _DELETE
+constexpr std::uint32_t kAttributeNormal = 0x0080;       // FILE_ATTRIBUTE_NORMAL
+constexpr std::uint32_t kCreateAlways = 2;               // CREATE_ALWAYS
+constexpr std::uint32_t kOpenExisting = 3;               // OPEN_EXISTING
+constexpr std::uint32_t kMoveFileWriteThrough = 0x0008;  // MOVEFILE_WRITE_THROUGH
+
 constexpr std::uint32_t kErrorFileNotFound = 2;
 constexpr std::uint32_t kErrorPathNotFound = 3;
 constexpr std::uint32_t kErrorAccessDenied = 5;
 constexpr std::uint32_t kErrorSharingViolation = 32;
+constexpr std::uint32_t kErrorLockViolation = 33;
 constexpr std::uint32_t kErrorFileExists = 80;
 constexpr std::uint32_t kErrorDiskFull = 112;
 constexpr std::uint32_t kErrorAlreadyExists = 183;
 constexpr std::uint32_t kErrorMoreData = 234;
+constexpr std::uint32_t kErrorUnableToRemoveReplaced = 1175;
+constexpr std::uint32_t kErrorUnableToMoveReplacement = 1176;
 
 // The raw command line of the process, program name included.
 const char* GetCommandLineA();
@@ -53,12 +70,43 @@ std::int32_t RegQueryValueExA(RegistryKey key, const char* valueName, std::uint3
 
 std::int32_t RegCloseKey(RegistryKey key);
 
-// Nonzero when copied. With `failIfExists` set an existing destination makes
-// the copy fail with ERROR_FILE_EXISTS; otherwise it is overwritten.
-int CopyFileA(const char* source, const char* destination, int failIfExists);
-
 // Nonzero when deleted.
 int DeleteFileA(const char* path);
+
+// Opens `path` with no security attributes and no template; kInvalidFile on
+// failure. With kCreateAlways an existing file is emptied, and a new one gets
+// `attributes`.
+FileHandle CreateFileA(const char* path, std::uint32_t access, std::uint32_t share,
+                       std::uint32_t disposition, std::uint32_t attributes);
+
+// Nonzero when the read went through; *read then holds the bytes read, 0 at
+// the end of the file.
+int ReadFile(FileHandle file, void* buffer, std::uint32_t size, std::uint32_t* read);
+
+// Nonzero when the write went through; *written then holds the bytes written.
+// They are in the system's cache, not yet on the disk.
+int WriteFile(FileHandle file, const void* buffer, std::uint32_t size, std::uint32_t* written);
+
+// Nonzero once every byte written to the file stands on the disk.
+int FlushFileBuffers(FileHandle file);
+
+int CloseHandle(FileHandle file);
+
+// Renames `existing` to `newName` in one step; nonzero when done. Without
+// MOVEFILE_REPLACE_EXISTING in `flags` a file at `newName` makes it fail with
+// ERROR_ALREADY_EXISTS (some file systems give ERROR_FILE_EXISTS); with
+// kMoveFileWriteThrough it returns once the rename stands on the disk.
+int MoveFileExA(const char* existing, const char* newName, std::uint32_t flags);
+
+// Puts `replacement` in the place of `replaced` in one step, keeping what
+// Windows keeps of a file overwritten in place (its security descriptor,
+// attributes and creation time); no backup name, no flags. Nonzero when
+// done. ERROR_FILE_NOT_FOUND when `replaced` does not exist, and
+// ERROR_UNABLE_TO_MOVE_REPLACEMENT when `replaced` is gone but `replacement`
+// could not take its name; after any other failure both stand as before.
+int ReplaceFileA(const char* replaced, const char* replacement);
+
+void Sleep(std::uint32_t milliseconds);
 
 // The calling thread's last error, as the failed call left it.
 std::uint32_t GetLastError();

@@ -13,12 +13,25 @@ static_assert(sizeof(DWORD) == sizeof(std::uint32_t), "DWORD is 32 bits");
 static_assert(kKeyQueryValue == KEY_QUERY_VALUE && kZeroInit == GMEM_ZEROINIT,
               "flags must match Win32");
 static_assert(kErrorFileNotFound == ERROR_FILE_NOT_FOUND && kErrorFileExists == ERROR_FILE_EXISTS &&
-                  kErrorAlreadyExists == ERROR_ALREADY_EXISTS && kErrorMoreData == ERROR_MORE_DATA,
+                  kErrorAlreadyExists == ERROR_ALREADY_EXISTS &&
+                  kErrorMoreData == ERROR_MORE_DATA &&
+                  kErrorLockViolation == ERROR_LOCK_VIOLATION &&
+                  kErrorUnableToMoveReplacement == ERROR_UNABLE_TO_MOVE_REPLACEMENT,
               "error codes must match Win32");
+// INVALID_HANDLE_VALUE is the handle -1, which no constant expression can
+// convert; kInvalidFile is all ones in a word of a handle's size.
+static_assert(sizeof(HANDLE) == sizeof(FileHandle), "file handles must fit FileHandle");
+static_assert(kGenericRead == GENERIC_READ && kGenericWrite == GENERIC_WRITE &&
+                  kShareRead == FILE_SHARE_READ && kDelete == DELETE &&
+                  kShareAll == (FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE) &&
+                  kAttributeNormal == FILE_ATTRIBUTE_NORMAL && kCreateAlways == CREATE_ALWAYS &&
+                  kOpenExisting == OPEN_EXISTING && kMoveFileWriteThrough == MOVEFILE_WRITE_THROUGH,
+              "file flags must match Win32");
 
 namespace {
 
 HKEY ToHkey(RegistryKey key) { return reinterpret_cast<HKEY>(key); }
+HANDLE ToHandle(FileHandle file) { return reinterpret_cast<HANDLE>(file); }
 
 struct VersionServices {
   decltype(&::GetFileVersionInfoSizeA) size;
@@ -96,11 +109,35 @@ std::int32_t RegQueryValueExA(RegistryKey key, const char* valueName, std::uint3
 
 std::int32_t RegCloseKey(RegistryKey key) { return ::RegCloseKey(ToHkey(key)); }
 
-int CopyFileA(const char* source, const char* destination, int failIfExists) {
-  return ::CopyFileA(source, destination, failIfExists);
+int DeleteFileA(const char* path) { return ::DeleteFileA(path); }
+
+FileHandle CreateFileA(const char* path, std::uint32_t access, std::uint32_t share,
+                       std::uint32_t disposition, std::uint32_t attributes) {
+  return reinterpret_cast<FileHandle>(
+      ::CreateFileA(path, access, share, nullptr, disposition, attributes, nullptr));
 }
 
-int DeleteFileA(const char* path) { return ::DeleteFileA(path); }
+int ReadFile(FileHandle file, void* buffer, std::uint32_t size, std::uint32_t* read) {
+  return ::ReadFile(ToHandle(file), buffer, size, reinterpret_cast<DWORD*>(read), nullptr);
+}
+
+int WriteFile(FileHandle file, const void* buffer, std::uint32_t size, std::uint32_t* written) {
+  return ::WriteFile(ToHandle(file), buffer, size, reinterpret_cast<DWORD*>(written), nullptr);
+}
+
+int FlushFileBuffers(FileHandle file) { return ::FlushFileBuffers(ToHandle(file)); }
+
+int CloseHandle(FileHandle file) { return ::CloseHandle(ToHandle(file)); }
+
+int MoveFileExA(const char* existing, const char* newName, std::uint32_t flags) {
+  return ::MoveFileExA(existing, newName, flags);
+}
+
+int ReplaceFileA(const char* replaced, const char* replacement) {
+  return ::ReplaceFileA(replaced, replacement, nullptr, 0, nullptr, nullptr);
+}
+
+void Sleep(std::uint32_t milliseconds) { ::Sleep(milliseconds); }
 
 std::uint32_t GetLastError() { return ::GetLastError(); }
 

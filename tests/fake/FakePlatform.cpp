@@ -1,5 +1,6 @@
 #include "tests/fake/FakePlatform.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 
@@ -8,17 +9,40 @@ namespace {
 
 State machine;
 
+}  // namespace
+
+// Names stay as they were last made, in order, as a journaling file system
+// keeps them; bytes not yet flushed do not.
+void CutOff() {
+  if (machine.fault.cut == Cut::kPower) {
+    for (auto& [path, file] : machine.files) {
+      if (file.unflushed) {
+        file.bytes.assign(file.bytes.size(), '\0');
+      }
+    }
+  }
+  machine.handles.clear();
+  throw Stopped();
+}
+
+namespace {
+
 // Counts the call and tells whether the fault plan fails it; a failing call
-// leaves its error as the last error.
+// leaves its error as the last error. A cut there stops the run instead.
 bool Injected(const char* name) {
   ++machine.calls;
   machine.callNames.emplace_back(name);
   const Fault& fault = machine.fault;
-  const bool fails = fault.call != 0 && (machine.calls == fault.call ||
-                                         (fault.persistent && machine.calls > fault.call));
+  if (fault.cut != Cut::kNone && machine.calls == fault.call) {
+    CutOff();
+  }
+  const std::vector<std::uint32_t>& errors = ErrorsFor(name);
+  const bool fails =
+      fault.cut == Cut::kNone && fault.call != 0 && !errors.empty() &&
+      (machine.calls == fault.call || (fault.persistent && machine.calls > fault.call));
   if (fails) {
-    const std::vector<std::uint32_t>& errors = ErrorsFor(name);
     machine.lastError = fault.error != 0 ? fault.error : errors[fault.choice % errors.size()];
+    machine.failedADeletion = machine.failedADeletion || std::strcmp(name, "DeleteFileA") == 0;
   }
   return fails;
 }
@@ -26,6 +50,11 @@ bool Injected(const char* name) {
 int Fail(std::uint32_t error) {
   machine.lastError = error;
   return 0;
+}
+
+Platform::FileHandle FailOpen(std::uint32_t error) {
+  machine.lastError = error;
+  return Platform::kInvalidFile;
 }
 
 // The folder part of a path, reading it as the ANSI code page does: a trail
@@ -62,12 +91,21 @@ std::string Serialise(const VersionValues& values) {
   return block;
 }
 
-const File* VersionedFile(const char* path) {
+const VersionValues* VersionOf(const char* path) {
   const auto found = machine.files.find(path);
   if (found == machine.files.end()) {
     return nullptr;
   }
-  return found->second.version ? &found->second : nullptr;
+  const auto version = machine.versions.find(found->second.bytes);
+  return version != machine.versions.end() ? &version->second : nullptr;
+}
+
+// Why `path` cannot be opened or replaced as a file, or 0.
+std::uint32_t Unusable(const std::string& path) {
+  if (!FolderExists(ParentOf(path))) {
+    return Platform::kErrorPathNotFound;
+  }
+  return machine.directories.count(path) != 0 ? Platform::kErrorAccessDenied : 0;
 }
 
 }  // namespace
@@ -77,9 +115,19 @@ State& Machine() { return machine; }
 const std::vector<std::uint32_t>& ErrorsFor(const std::string& name) {
   using namespace Platform;
   static const std::map<std::string, std::vector<std::uint32_t>> kErrors = {
-      {"CopyFileA",
+      {"CreateFileA",
        {kErrorFileNotFound, kErrorPathNotFound, kErrorAccessDenied, kErrorSharingViolation,
-        kErrorFileExists, kErrorDiskFull}},
+        kErrorDiskFull}},
+      {"ReadFile", {kErrorLockViolation, 23}},  // ERROR_CRC: a bad sector
+      {"WriteFile", {kErrorDiskFull, kErrorLockViolation}},
+      {"FlushFileBuffers", {kErrorDiskFull, 1117}},  // ERROR_IO_DEVICE
+      {"ReplaceFileA",
+       {kErrorAccessDenied, kErrorSharingViolation, kErrorUnableToRemoveReplaced,
+        kErrorUnableToMoveReplacement}},
+      {"MoveFileExA",
+       {kErrorAlreadyExists, kErrorFileExists, kErrorAccessDenied, kErrorSharingViolation}},
+      {"CloseHandle", {}},
+      {"Sleep", {}},
       {"DeleteFileA", {kErrorAccessDenied, kErrorSharingViolation}},
       {"RegOpenKeyExA", {kErrorFileNotFound, kErrorAccessDenied}},
       {"RegQueryValueExA", {kErrorFileNotFound, kErrorAccessDenied, kErrorMoreData}},
@@ -168,43 +216,6 @@ std::int32_t RegCloseKey(RegistryKey key) {
   return 0;
 }
 
-int CopyFileA(const char* source, const char* destination, int failIfExists) {
-  if (Injected("CopyFileA")) {
-    // Windows gives ERROR_FILE_EXISTS only where a file stands; elsewhere
-    // the injected failure is a full disk instead.
-    if (machine.lastError == kErrorFileExists && machine.files.count(destination) == 0) {
-      machine.lastError = kErrorDiskFull;
-    }
-    return 0;
-  }
-  const auto from = machine.files.find(source);
-  if (from == machine.files.end()) {
-    return Fail(FolderExists(fake::ParentOf(source)) ? kErrorFileNotFound : kErrorPathNotFound);
-  }
-  if (from->second.lock == fake::Lock::kExclusive) {
-    return Fail(kErrorSharingViolation);
-  }
-  if (!FolderExists(fake::ParentOf(destination))) {
-    return Fail(kErrorPathNotFound);
-  }
-  if (machine.directories.count(destination) != 0) {
-    return Fail(kErrorAccessDenied);
-  }
-  const auto to = machine.files.find(destination);
-  if (to != machine.files.end()) {
-    if (failIfExists != 0) {
-      return Fail(kErrorFileExists);
-    }
-    if (to->second.lock != fake::Lock::kNone) {
-      return Fail(kErrorSharingViolation);
-    }
-  }
-  fake::File copy = from->second;
-  copy.lock = fake::Lock::kNone;
-  machine.files[destination] = copy;
-  return 1;
-}
-
 int DeleteFileA(const char* path) {
   if (Injected("DeleteFileA")) {
     return 0;
@@ -220,6 +231,144 @@ int DeleteFileA(const char* path) {
   return 1;
 }
 
+FileHandle CreateFileA(const char* path, std::uint32_t access, std::uint32_t share,
+                       std::uint32_t disposition, std::uint32_t attributes) {
+  static_cast<void>(share);
+  static_cast<void>(attributes);
+  static FileHandle next = 0x100;
+  if (Injected("CreateFileA")) {
+    return kInvalidFile;
+  }
+  if (const std::uint32_t error = fake::Unusable(path)) {
+    return fake::FailOpen(error);
+  }
+  const auto found = machine.files.find(path);
+  if (disposition == kOpenExisting) {
+    if (found == machine.files.end()) {
+      return fake::FailOpen(kErrorFileNotFound);
+    }
+    // A holder shares reading at most, and deleting never.
+    const fake::Lock lock = found->second.lock;
+    if (((access & kGenericRead) != 0 && lock == fake::Lock::kExclusive) ||
+        ((access & kDelete) != 0 && lock != fake::Lock::kNone)) {
+      return fake::FailOpen(kErrorSharingViolation);
+    }
+  } else {
+    if (found != machine.files.end() && found->second.lock != fake::Lock::kNone) {
+      return fake::FailOpen(kErrorSharingViolation);
+    }
+    machine.files[path] = {"", fake::Lock::kNone, true};
+  }
+  machine.handles[++next] = {path, 0};
+  return next;
+}
+
+int ReadFile(FileHandle file, void* buffer, std::uint32_t size, std::uint32_t* read) {
+  *read = 0;
+  if (Injected("ReadFile")) {
+    return 0;
+  }
+  fake::State::Open& open = machine.handles.at(file);
+  const std::string& bytes = machine.files.at(open.path).bytes;
+  const std::size_t count = std::min<std::size_t>(size, bytes.size() - open.at);
+  std::memcpy(buffer, bytes.data() + open.at, count);
+  open.at += count;
+  *read = static_cast<std::uint32_t>(count);
+  return 1;
+}
+
+int WriteFile(FileHandle file, const void* buffer, std::uint32_t size, std::uint32_t* written) {
+  *written = 0;
+  const fake::Fault& fault = machine.fault;
+  fake::State::Open& open = machine.handles.at(file);
+  fake::File& target = machine.files.at(open.path);
+  const auto write = [&](std::size_t count) {
+    target.bytes.replace(open.at, count, static_cast<const char*>(buffer), count);
+    target.unflushed = true;
+    open.at += count;
+  };
+  // A kill in the middle of a write leaves a part of it.
+  if (fault.cut != fake::Cut::kNone && machine.calls + 1 == fault.call) {
+    write(size * static_cast<std::size_t>(fault.writtenPart) / 2);
+  }
+  if (Injected("WriteFile")) {
+    return 0;
+  }
+  write(size);
+  *written = size;
+  return 1;
+}
+
+int FlushFileBuffers(FileHandle file) {
+  if (Injected("FlushFileBuffers")) {
+    return 0;
+  }
+  machine.files.at(machine.handles.at(file).path).unflushed = false;
+  return 1;
+}
+
+int CloseHandle(FileHandle file) {
+  Injected("CloseHandle");
+  return machine.handles.erase(file) != 0 ? 1 : Fail(6);  // ERROR_INVALID_HANDLE
+}
+
+int MoveFileExA(const char* existing, const char* newName, std::uint32_t flags) {
+  static_cast<void>(flags);
+  if (Injected("MoveFileExA")) {
+    // Windows says a file exists only where one stands; elsewhere the
+    // injected failure is a refusal instead.
+    const bool exists =
+        machine.lastError == kErrorAlreadyExists || machine.lastError == kErrorFileExists;
+    if (exists && machine.files.count(newName) == 0) {
+      machine.lastError = kErrorAccessDenied;
+    }
+    return 0;
+  }
+  const auto from = machine.files.find(existing);
+  if (from == machine.files.end()) {
+    return Fail(fake::Unusable(existing) != 0 ? fake::Unusable(existing) : kErrorFileNotFound);
+  }
+  if (const std::uint32_t error = fake::Unusable(newName)) {
+    return Fail(error == kErrorAccessDenied ? kErrorAlreadyExists : error);
+  }
+  if (machine.files.count(newName) != 0) {
+    return Fail(kErrorAlreadyExists);
+  }
+  machine.files[newName] = from->second;
+  machine.files.erase(existing);
+  return 1;
+}
+
+int ReplaceFileA(const char* replaced, const char* replacement) {
+  if (Injected("ReplaceFileA")) {
+    // This failure leaves the replaced file gone and the replacement under
+    // its own name.
+    if (machine.lastError == kErrorUnableToMoveReplacement) {
+      machine.files.erase(replaced);
+    }
+    return 0;
+  }
+  if (const std::uint32_t error = fake::Unusable(replaced)) {
+    return Fail(error);
+  }
+  const auto to = machine.files.find(replaced);
+  const auto from = machine.files.find(replacement);
+  if (to == machine.files.end() || from == machine.files.end()) {
+    return Fail(kErrorFileNotFound);
+  }
+  if (to->second.lock != fake::Lock::kNone) {
+    return Fail(kErrorSharingViolation);
+  }
+  to->second = from->second;
+  machine.files.erase(from);
+  return 1;
+}
+
+void Sleep(std::uint32_t milliseconds) {
+  static_cast<void>(milliseconds);
+  Injected("Sleep");
+}
+
 std::uint32_t GetLastError() { return machine.lastError; }
 
 std::uint32_t GetFileVersionInfoSizeA(const char* path, std::uint32_t* handle) {
@@ -227,11 +376,11 @@ std::uint32_t GetFileVersionInfoSizeA(const char* path, std::uint32_t* handle) {
   if (Injected("GetFileVersionInfoSizeA")) {
     return 0;
   }
-  const fake::File* file = fake::VersionedFile(path);
-  if (file == nullptr) {
+  const fake::VersionValues* version = fake::VersionOf(path);
+  if (version == nullptr) {
     return Fail(kErrorFileNotFound);
   }
-  return static_cast<std::uint32_t>(fake::Serialise(*file->version).size());
+  return static_cast<std::uint32_t>(fake::Serialise(*version).size());
 }
 
 int GetFileVersionInfoA(const char* path, std::uint32_t handle, std::uint32_t size, void* block) {
@@ -239,11 +388,11 @@ int GetFileVersionInfoA(const char* path, std::uint32_t handle, std::uint32_t si
   if (Injected("GetFileVersionInfoA")) {
     return 0;
   }
-  const fake::File* file = fake::VersionedFile(path);
-  if (file == nullptr) {
+  const fake::VersionValues* version = fake::VersionOf(path);
+  if (version == nullptr) {
     return Fail(kErrorFileNotFound);
   }
-  const std::string bytes = fake::Serialise(*file->version);
+  const std::string bytes = fake::Serialise(*version);
   std::memcpy(block, bytes.data(), bytes.size() < size ? bytes.size() : size);
   return 1;
 }

@@ -31,22 +31,34 @@ using VersionValues = std::vector<std::pair<std::string, std::string>>;
 struct File {
   std::string bytes;
   Lock lock = Lock::kNone;
-  std::optional<VersionValues> version;
-
-  bool operator==(const File& other) const {
-    return bytes == other.bytes && version == other.version;
-  }
+  // Written since it was last flushed: a power cut leaves its length, not
+  // its bytes.
+  bool unflushed = false;
 };
+
+// How a run ends at the Nth call: the call fails, or the process is killed
+// there, or the power is cut there.
+enum class Cut { kNone, kKill, kPower };
 
 // The Nth platform call (counting from 1) fails with `error`, or, when that
 // is 0, with the `choice`th of the errors Windows gives for that call (see
-// ErrorsFor); with `persistent`, every call after it fails too.
+// ErrorsFor); with `persistent`, every call after it fails too. With a
+// `cut`, the Nth call is never made (a write is made in part, its first
+// `writtenPart` halves of bytes) and the run stops: RunCommand throws
+// Stopped, and with kPower every unflushed file holds zeros.
 struct Fault {
   int call = 0;
   std::uint32_t error = 0;
   bool persistent = false;
   std::size_t choice = 0;
+  Cut cut = Cut::kNone;
+  int writtenPart = 0;
 };
+
+struct Stopped {};
+
+// Ends the run as the fault plan's cut does, wherever the caller stands.
+[[noreturn]] void CutOff();
 
 // The errors a real Windows gives for the platform call `name`.
 const std::vector<std::uint32_t>& ErrorsFor(const std::string& name);
@@ -61,10 +73,19 @@ struct State {
 
   std::map<std::string, File> files;
   std::set<std::string> directories;
+  // Version resources by the bytes of the file that holds them, so that
+  // they travel with every whole copy and are lost with a part of one.
+  std::map<std::string, VersionValues> versions;
+  struct Open {
+    std::string path;
+    std::size_t at = 0;
+  };
+  std::map<Platform::FileHandle, Open> handles;
 
   Fault fault;
   int calls = 0;
   std::vector<std::string> callNames;  // every platform call, in order
+  bool failedADeletion = false;        // the fault plan failed a DeleteFileA
   std::uint32_t lastError = 0;
   int openKeys = 0;
   std::map<void*, std::size_t> blocks;  // live GlobalAlloc blocks

@@ -1,8 +1,12 @@
 // Every platform call of every verb, from every interesting starting state,
-// failed in turn with each error Windows gives for it, once or for good.
+// failed in turn with each error Windows gives for it, once or for good, or
+// cut off there by a kill or a power cut (in the middle of a write too).
 // After each round the invariants must hold, whatever path the run took:
-// no bytes the program is trusted with are lost, nothing else is touched,
-// every block and key is released, and the exit status is 0.
+// no bytes the program is trusted with are lost, a file under a name that a
+// later run trusts is whole, nothing else is touched, and a run that was
+// not cut off released every block and key and exited with 0. Then a whole
+// installation, cut off the same way in any of its runs and run again, must
+// end as if nothing had happened.
 #include <gtest/gtest.h>
 
 #include <map>
@@ -19,6 +23,8 @@ const std::string kBak = "C:\\fw\\Tavrex\\visaini.bak";
 const std::string kLib = "C:\\windows\\syswow64\\visa32.dll";
 const std::string kAcmeCopy = "C:\\windows\\syswow64\\visa32.Acme.dll";
 const std::string kOther = "C:\\fw\\Tavrex\\other.ini";
+const std::string kConfTemporary = "C:\\fw\\Tavrex\\visaprep.tmp";
+const std::string kLibTemporary = "C:\\windows\\syswow64\\visaprep.tmp";
 
 struct Start {
   bool conf;
@@ -38,9 +44,8 @@ void Install(const Start& start) {
   if (start.bak) machine.files[kBak].bytes = "bak";
   if (start.earlierCopy) machine.files[kAcmeCopy].bytes = "earlier";
   if (start.company != nullptr) {
-    fake::File& library = machine.files[kLib];
-    library.bytes = "lib";
-    library.version = fake::VersionValues{
+    machine.files[kLib].bytes = "lib";
+    machine.versions["lib"] = fake::VersionValues{
         {"\\", "fixed"},
         {"\\VarFileInfo\\Translation", std::string("\x09\x04\xB0\x04", 4)},
         {"\\StringFileInfo\\040904B0\\CompanyName", std::string(start.company) + '\0'}};
@@ -54,7 +59,7 @@ bool Holds(const std::map<std::string, fake::File>& files, const std::string& pa
 }
 
 // The invariants, given the start and the verb; empty when all hold.
-std::string Broken(const Start& start, const std::string& verb) {
+std::string Broken(const Start& start, const std::string& verb, bool cut) {
   const fake::State& machine = fake::Machine();
   const auto& files = machine.files;
   const bool backUp = verb == "BackUp" || verb == "BackUp RemoveVisa32";
@@ -80,12 +85,27 @@ std::string Broken(const Start& start, const std::string& verb) {
       (start.earlierCopy && !Holds(files, kAcmeCopy, "earlier"))) {
     return "an unrelated file changed";
   }
-  const std::set<std::string> allowed = {
+  // What later runs trust is never a part of a file, nor zeros.
+  if (files.count(kBak) != 0 && !Holds(files, kBak, "conf") && !Holds(files, kBak, "bak")) {
+    return "a backup that is not whole";
+  }
+  if (files.count(kAcmeCopy) != 0 && !Holds(files, kAcmeCopy, "lib") &&
+      !Holds(files, kAcmeCopy, "earlier")) {
+    return "a set-aside library that is not whole";
+  }
+  std::set<std::string> allowed = {
       kConf, kBak, kLib, kOther, kAcmeCopy, "C:\\windows\\syswow64\\visa32.Quarvello.dll"};
+  // Only a run that was cut off, or could not delete, leaves its temporary file.
+  if (cut || machine.failedADeletion) {
+    allowed.insert({kConfTemporary, kLibTemporary});
+  }
   for (const auto& [path, file] : files) {
     if (allowed.count(path) == 0) {
       return "unexpected file " + path;
     }
+  }
+  if (cut) {
+    return "";  // the process is gone, and its blocks and keys with it
   }
   if (!machine.blocks.empty()) {
     return "version block not released";
@@ -94,6 +114,43 @@ std::string Broken(const Start& start, const std::string& verb) {
     return "registry key left open";
   }
   return "";
+}
+
+// Each way a run can end at a call: failed with each error, once or for
+// good, or cut off by a kill or a power cut, a write in part.
+std::vector<fake::Fault> EndingsAt(int call) {
+  std::vector<fake::Fault> endings;
+  for (std::size_t choice = 0; choice < 6; ++choice) {
+    for (bool persistent : {false, true}) {
+      endings.push_back({call, 0, persistent, choice});
+    }
+  }
+  for (fake::Cut cut : {fake::Cut::kKill, fake::Cut::kPower}) {
+    for (int writtenPart : {0, 1}) {
+      endings.push_back({call, 0, false, 0, cut, writtenPart});
+    }
+  }
+  return endings;
+}
+
+std::string Describe(const fake::Fault& fault) {
+  const fake::State& machine = fake::Machine();
+  const std::string name =
+      fault.call > 0 && machine.calls >= fault.call ? machine.callNames[fault.call - 1] : "none";
+  const char* const cuts[] = {"failed", "killed", "power cut"};
+  return "call " + std::to_string(fault.call) + " (" + name + ") " +
+         cuts[static_cast<int>(fault.cut)] + ", choice " + std::to_string(fault.choice) +
+         (fault.persistent ? ", for good" : "") + ", part " + std::to_string(fault.writtenPart);
+}
+
+// Runs `verb`, as the fault plan lets it; true when it was cut off.
+bool RunCut(const char* verb) {
+  try {
+    EXPECT_EQ(RunCommand(verb), 0) << verb;
+    return false;
+  } catch (const fake::Stopped&) {
+    return true;
+  }
 }
 
 TEST(Faults, NothingIsLostWhateverCallFails) {
@@ -105,29 +162,119 @@ TEST(Faults, NothingIsLostWhateverCallFails) {
       const Start start = {(shape & 1) != 0, (shape & 2) != 0, companies[(shape >> 2) % 3],
                            shape >= 12};
       for (int call = 1;; ++call) {
-        bool injected = false;
-        for (std::size_t choice = 0; choice < 6; ++choice) {
-          for (bool persistent : {false, true}) {
-            Install(start);
-            fake::Machine().fault = {call, 0, persistent, choice};
-            ASSERT_EQ(RunCommand(verb), 0);
-            injected = injected || fake::Machine().calls >= call;
-            const std::string broken = Broken(start, verb);
-            ASSERT_EQ(broken, "") << verb << ", shape " << shape << ", call " << call << " ("
-                                  << (fake::Machine().calls >= call
-                                          ? fake::Machine().callNames[call - 1]
-                                          : "none")
-                                  << "), choice " << choice << (persistent ? ", for good" : "");
-            ++rounds;
-          }
+        bool reached = false;
+        for (const fake::Fault& fault : EndingsAt(call)) {
+          Install(start);
+          fake::Machine().fault = fault;
+          const bool cut = RunCut(verb);
+          reached = reached || fake::Machine().calls >= call;
+          ASSERT_EQ(Broken(start, verb, cut), "")
+              << verb << ", shape " << shape << ", " << Describe(fault);
+          ++rounds;
         }
-        if (!injected) {
+        if (!reached) {
           break;
         }
       }
     }
   }
   EXPECT_GT(rounds, 1000);
+}
+
+// An installation as the example installers run it: a run cut off before
+// "Copy" left a mark, and the next run puts the backup back first; a
+// stranger's visaini.bak, with no mark, is never restored. `stopBetween`
+// cuts it off between two of its steps instead (1 to 4), where no call is
+// made. Gives whether it was cut off.
+bool Installation(bool* mark, int stopBetween = 0) {
+  fake::State& machine = fake::Machine();
+  try {
+    if (*mark) {
+      EXPECT_EQ(RunCommand("Copy"), 0);
+    }
+    EXPECT_EQ(RunCommand("BackUp RemoveVisa32"), 0);
+    for (int step = 1; step <= 4; ++step) {
+      if (stopBetween == step) {
+        fake::CutOff();
+      }
+      if (step == 1) {
+        *mark = true;
+      } else if (step == 2) {
+        // The installer's own files, written as installers do: not flushed.
+        machine.files[kConf] = {"default", fake::Lock::kNone, true};
+        machine.files[kLib] = {"quarvello", fake::Lock::kNone, true};
+      } else if (step == 3) {
+        EXPECT_EQ(RunCommand("Copy"), 0);
+      } else if (machine.files.count(kBak) == 0) {
+        *mark = false;
+      }
+    }
+    return false;
+  } catch (const fake::Stopped&) {
+    return true;
+  }
+}
+
+TEST(Faults, AnInstallationCutOffAnywhereEndsWholeWhenRunAgain) {
+  for (int shape = 0; shape < 4; ++shape) {
+    const Start start = {true, (shape & 1) != 0, "Acme", (shape & 2) != 0};
+    const std::string setAside = start.earlierCopy ? "earlier" : "lib";
+    // Cuts off the installation as planned; then checks it and runs it
+    // again. Gives whether the plan's call was reached.
+    const auto cutOff = [&](const fake::Fault& fault, int between) {
+      Install(start);
+      fake::State& machine = fake::Machine();
+      machine.versions["quarvello"] = machine.versions["lib"];
+      machine.versions["quarvello"].back().second = std::string("Quarvello") + '\0';
+      machine.fault = fault;
+      bool mark = false;
+      const bool cut = Installation(&mark, between);
+      const bool reached = machine.calls >= fault.call;
+      const std::string where = "shape " + std::to_string(shape) + ", between step " +
+                                std::to_string(between) + ", " + Describe(fault);
+      if (!cut) {
+        return reached;
+      }
+      // Right away: the site's bytes are whole under one of their names, and
+      // what later runs trust is whole.
+      EXPECT_TRUE(Holds(machine.files, kConf, "conf") || Holds(machine.files, kBak, "conf"))
+          << where;
+      EXPECT_TRUE(Holds(machine.files, kLib, "lib") || Holds(machine.files, kAcmeCopy, setAside))
+          << where;
+      EXPECT_EQ(Broken(start, "BackUp RemoveVisa32", true).find("whole"), std::string::npos)
+          << where;
+      // Then the same installation again, to its end.
+      machine.fault = {};
+      EXPECT_FALSE(Installation(&mark)) << where;
+      std::map<std::string, std::string> files;
+      for (const auto& [path, file] : machine.files) {
+        files[path] = file.bytes;
+      }
+      EXPECT_EQ(
+          files,
+          (std::map<std::string, std::string>{
+              {kConf, "conf"}, {kLib, "quarvello"}, {kAcmeCopy, setAside}, {kOther, "unrelated"}}))
+          << where;
+      EXPECT_FALSE(mark) << where;
+      return reached;
+    };
+    for (int between = 1; between <= 4; ++between) {
+      for (fake::Cut cut : {fake::Cut::kKill, fake::Cut::kPower}) {
+        cutOff({0, 0, false, 0, cut}, between);
+      }
+    }
+    for (int call = 1;; ++call) {
+      bool reached = false;
+      for (const fake::Fault& fault : EndingsAt(call)) {
+        if (fault.cut != fake::Cut::kNone) {
+          reached = cutOff(fault, 0) || reached;
+        }
+      }
+      if (!reached) {
+        break;
+      }
+    }
+  }
 }
 
 }  // namespace

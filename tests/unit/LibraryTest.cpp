@@ -82,9 +82,10 @@ const LookupRow kLookupRows[] = {
 TEST(CompanyName, FollowsTheLookupOrder) {
   for (const LookupRow& row : kLookupRows) {
     fake::Reset();
-    fake::File& file = fake::Machine().files["C:\\lib.dll"];
-    file.bytes = "MZ";
-    file.version = row.version;
+    fake::Machine().files["C:\\lib.dll"].bytes = "MZ";
+    if (row.version) {
+      fake::Machine().versions["MZ"] = *row.version;
+    }
     char company[kTextSize];
     std::fill(std::begin(company), std::end(company), 'Z');
     const bool found = QueryCompanyName("C:\\lib.dll", company);
@@ -104,7 +105,8 @@ TEST(CompanyName, GivesFalseWithoutAFileOrMemory) {
   fake::Reset();
   char company[kTextSize];
   EXPECT_FALSE(QueryCompanyName("C:\\missing.dll", company));
-  fake::Machine().files["C:\\lib.dll"] = {"MZ", fake::Lock::kNone, Version({{"040904B0", "A"}})};
+  fake::Machine().files["C:\\lib.dll"].bytes = "MZ";
+  fake::Machine().versions["MZ"] = Version({{"040904B0", "A"}});
   // The allocation is the lookup's second call, after the size.
   fake::Machine().fault = {fake::Machine().calls + 2, 8};
   EXPECT_FALSE(QueryCompanyName("C:\\lib.dll", company));
@@ -186,7 +188,7 @@ TEST(SetAside, MovesOnlyAForeignLibraryAndNeverLosesIt) {
       library.bytes = "lib";
       library.lock = row.lock;
       if (row.company) {
-        library.version = Version({{"040904B0", *row.company}});
+        machine.versions["lib"] = Version({{"040904B0", *row.company}});
       }
     }
     for (const auto& [path, bytes] : row.earlier) {
@@ -202,33 +204,46 @@ TEST(SetAside, MovesOnlyAForeignLibraryAndNeverLosesIt) {
   }
 }
 
-// A set-aside copy that fails for a reason other than an earlier copy keeps
-// the library; only an existing copy lets it go without a new one.
+// A set-aside copy that cannot take its name keeps the library, unless an
+// earlier copy has the name; a hold that passes is waited out.
 TEST(SetAside, DeletesAfterAFailedCopyOnlyWhenACopyExists) {
   const struct {
     std::uint32_t error;
+    bool persistent;
     bool copyStands;
     bool libraryStays;
-  } rows[] = {
-      {Platform::kErrorFileExists, true, false},   {Platform::kErrorAlreadyExists, true, false},
-      {Platform::kErrorDiskFull, false, true},     {Platform::kErrorAccessDenied, false, true},
-      {Platform::kErrorPathNotFound, false, true}, {Platform::kErrorSharingViolation, false, true}};
+  } rows[] = {{Platform::kErrorFileExists, false, true, false},
+              {Platform::kErrorAlreadyExists, false, true, false},
+              {Platform::kErrorDiskFull, false, false, true},
+              {Platform::kErrorPathNotFound, false, false, true},
+              {Platform::kErrorSharingViolation, false, false, false},
+              {Platform::kErrorSharingViolation, true, false, true},
+              {Platform::kErrorAccessDenied, false, false, false},
+              {Platform::kErrorAccessDenied, true, false, true}};
   for (const auto& row : rows) {
     fake::State& machine = fake::Machine();
-    int copyAt = 0;  // found by a first, clean run
+    int moveAt = 0;  // found by a first, clean run
     for (int attempt = 0; attempt < 2; ++attempt) {
       fake::Reset();
       machine.directories = {"C:\\windows\\syswow64"};
-      machine.files[kLib] = {"lib", fake::Lock::kNone, Version({{"040904B0", "Acme"}})};
+      machine.files[kLib].bytes = "lib";
+      machine.versions["lib"] = Version({{"040904B0", "Acme"}});
       if (row.copyStands) {
         machine.files[kSys + "visa32.Acme.dll"].bytes = "earlier";
       }
-      machine.fault = {copyAt, row.error};
+      machine.fault = {moveAt, row.error, row.persistent};
       RunCommand("RemoveVisa32");
-      const auto copy = std::find(machine.callNames.begin(), machine.callNames.end(), "CopyFileA");
-      copyAt = static_cast<int>(copy - machine.callNames.begin()) + 1;
+      const auto move =
+          std::find(machine.callNames.begin(), machine.callNames.end(), "MoveFileExA");
+      moveAt = static_cast<int>(move - machine.callNames.begin()) + 1;
     }
     EXPECT_EQ(machine.files.count(kLib) == 1, row.libraryStays) << "error " << row.error;
+    EXPECT_EQ(machine.files.count(kSys + "visa32.Acme.dll") == 1,
+              !row.libraryStays || row.copyStands)
+        << "error " << row.error;
+    // Cleaning up fails too when every call does.
+    EXPECT_EQ(machine.files.count(kSys + "visaprep.tmp") == 1, row.persistent)
+        << "error " << row.error;
   }
 }
 

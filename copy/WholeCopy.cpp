@@ -1,0 +1,124 @@
+#include "copy/WholeCopy.h"
+
+#include "platform/Platform.h"
+
+namespace {
+
+// A virus scanner or an indexer opens every new file for a moment, and a
+// step that meets it then fails with one of these. Such a step is tried
+// again a few times, for a little longer each time; a hold that outlasts
+// that is a real one.
+constexpr int kTries = 6;
+constexpr std::uint32_t kFirstPauseMs = 25;
+
+bool TryAgain(int* tried) {
+  const std::uint32_t error = Platform::GetLastError();
+  const bool passing = error == Platform::kErrorSharingViolation ||
+                       error == Platform::kErrorAccessDenied ||
+                       error == Platform::kErrorLockViolation;
+  if (!passing || ++*tried >= kTries) {
+    return false;
+  }
+  Platform::Sleep(kFirstPauseMs * static_cast<std::uint32_t>(*tried));
+  return true;
+}
+
+Platform::FileHandle OpenWhenFree(const char* path, std::uint32_t access, std::uint32_t share,
+                                  std::uint32_t disposition) {
+  Platform::FileHandle file = Platform::kInvalidFile;
+  for (int tried = 0;
+       (file = Platform::CreateFileA(path, access, share, disposition,
+                                     Platform::kAttributeNormal)) == Platform::kInvalidFile &&
+       TryAgain(&tried);) {
+  }
+  return file;
+}
+
+// Every byte of `in` into `out`, then onto the disk; 0 or the failed step's
+// error. The buffer stays below a page, so the frame needs no stack probe.
+std::uint32_t Transfer(Platform::FileHandle in, Platform::FileHandle out) {
+  char buffer[2048];
+  for (;;) {
+    std::uint32_t got = 0;
+    if (Platform::ReadFile(in, buffer, sizeof buffer, &got) == 0) {
+      return Platform::GetLastError();
+    }
+    if (got == 0) {
+      break;
+    }
+    std::uint32_t put = 0;
+    if (Platform::WriteFile(out, buffer, got, &put) == 0) {
+      return Platform::GetLastError();
+    }
+  }
+  return Platform::FlushFileBuffers(out) != 0 ? 0 : Platform::GetLastError();
+}
+
+// Gives the flushed temporary file the destination's name in one step.
+std::uint32_t Publish(const char* temporary, const char* destination, bool replace) {
+  int tried = 0;
+  while (replace) {
+    // ReplaceFile is called only on a file that it may delete right now:
+    // Wine's moves the old file aside under a name of its own first, and
+    // leaves that name behind, or a folder moved aside, when its next step
+    // fails.
+    const Platform::FileHandle there = Platform::CreateFileA(
+        destination, Platform::kDelete, Platform::kShareAll, Platform::kOpenExisting, 0);
+    if (there != Platform::kInvalidFile) {
+      Platform::CloseHandle(there);
+      if (Platform::ReplaceFileA(destination, temporary) != 0) {
+        return 0;
+      }
+    }
+    // Nothing to replace (any more): the plain rename below finishes it.
+    const std::uint32_t error = Platform::GetLastError();
+    if (error == Platform::kErrorFileNotFound || error == Platform::kErrorUnableToMoveReplacement) {
+      break;
+    }
+    if (!TryAgain(&tried)) {
+      return error;
+    }
+  }
+  // No MOVEFILE_REPLACE_EXISTING: a file that took the name meanwhile stays.
+  tried = 0;
+  while (Platform::MoveFileExA(temporary, destination, Platform::kMoveFileWriteThrough) == 0) {
+    if (!TryAgain(&tried)) {
+      return Platform::GetLastError();
+    }
+  }
+  return 0;
+}
+
+}  // namespace
+
+std::uint32_t CopyFileWhole(const char* source, const char* temporary, const char* destination,
+                            bool replace) {
+  const Platform::FileHandle in =
+      OpenWhenFree(source, Platform::kGenericRead, Platform::kShareRead, Platform::kOpenExisting);
+  if (in == Platform::kInvalidFile) {
+    return Platform::GetLastError();
+  }
+  // Nobody else may open the copy before it is whole: share nothing.
+  const Platform::FileHandle out =
+      OpenWhenFree(temporary, Platform::kGenericWrite, 0, Platform::kCreateAlways);
+  std::uint32_t error = out == Platform::kInvalidFile ? Platform::GetLastError() : 0;
+  if (error == 0) {
+    error = Transfer(in, out);
+    Platform::CloseHandle(out);
+  }
+  Platform::CloseHandle(in);
+  if (error == 0) {
+    error = Publish(temporary, destination, replace);
+  }
+  if (error != 0 && out != Platform::kInvalidFile) {
+    Platform::DeleteFileA(temporary);
+  }
+  return error;
+}
+
+int DeleteFileWhenFree(const char* path) {
+  int deleted = 0;
+  for (int tried = 0; (deleted = Platform::DeleteFileA(path)) == 0 && TryAgain(&tried);) {
+  }
+  return deleted;
+}

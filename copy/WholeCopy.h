@@ -1,0 +1,27 @@
+// Copies that a reader, a killed run or a power cut sees whole or not at all.
+// Every file visaprep writes is first written under a temporary name in its
+// destination's folder, flushed to the disk, and only then given its name in
+// one step; so a file under one of visaprep's names is always a whole copy,
+// and what a later run trusts (a backup, a set-aside library) can be trusted.
+#pragma once
+
+#include <cstdint>
+
+// The temporary name, in the destination's folder. A file of this name is
+// what a run cut off mid-copy left; the next run's copy replaces it, and
+// anyone may delete it. It is no longer than the shortest name it stands
+// in for, so it moves no path-length limit.
+constexpr const char* kTemporaryName = "visaprep.tmp";
+
+// Copies `source` to `destination` through `temporary`. With `replace`, an
+// existing destination is replaced and keeps what Windows keeps of a file
+// overwritten in place; without it, an existing destination makes the copy
+// fail with ERROR_ALREADY_EXISTS or ERROR_FILE_EXISTS. Gives 0 once the
+// destination stands whole on the disk, or else the error of the step that
+// failed, with the temporary file removed and the source and destination as
+// they were (ERROR_FILE_NOT_FOUND: there is no source).
+std::uint32_t CopyFileWhole(const char* source, const char* temporary, const char* destination,
+                            bool replace);
+
+// Deletes `path` once whatever briefly holds it lets go; nonzero when deleted.
+int DeleteFileWhenFree(const char* path);
