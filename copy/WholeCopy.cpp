@@ -25,13 +25,13 @@ bool TryAgain(int* tried) {
 
 Platform::FileHandle OpenWhenFree(const char* path, std::uint32_t access, std::uint32_t share,
                                   std::uint32_t disposition) {
-  Platform::FileHandle file = Platform::kInvalidFile;
-  for (int tried = 0;
-       (file = Platform::CreateFileA(path, access, share, disposition,
-                                     Platform::kAttributeNormal)) == Platform::kInvalidFile &&
-       TryAgain(&tried);) {
+  for (int tried = 0;;) {
+    const Platform::FileHandle file =
+        Platform::CreateFileA(path, access, share, disposition, Platform::kAttributeNormal);
+    if (file != Platform::kInvalidFile || !TryAgain(&tried)) {
+      return file;
+    }
   }
-  return file;
 }
 
 // Every byte of `in` into `out`, then onto the disk; 0 or the failed step's
@@ -117,8 +117,10 @@ std::uint32_t CopyFileWhole(const char* source, const char* temporary, const cha
 }
 
 int DeleteFileWhenFree(const char* path) {
-  int deleted = 0;
-  for (int tried = 0; (deleted = Platform::DeleteFileA(path)) == 0 && TryAgain(&tried);) {
+  for (int tried = 0;;) {
+    const int deleted = Platform::DeleteFileA(path);
+    if (deleted != 0 || !TryAgain(&tried)) {
+      return deleted;
+    }
   }
-  return deleted;
 }

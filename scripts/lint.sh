@@ -15,7 +15,7 @@ fi
 
 # The portable logic, as the host compiles it; the Win32 wrappers and the
 # entry point are plain pass-throughs checked by the compiler's warnings.
-mapfile -t logic < <(git ls-files 'app/*.cpp' 'config/*.cpp' 'library/*.cpp' 'text/*.cpp' |
+mapfile -t logic < <(git ls-files 'app/*.cpp' 'config/*.cpp' 'copy/*.cpp' 'library/*.cpp' 'text/*.cpp' |
   grep -vE 'app/(Entry|Runtime)\.cpp')
 if ! clang-tidy --quiet -p "$build" "${logic[@]}"; then
   echo "lint: clang-tidy found problems"
@@ -24,7 +24,7 @@ fi
 
 if ! cppcheck --quiet --error-exitcode=1 --enable=warning,style,performance,portability \
     --std=c++17 --language=c++ --inline-suppr --suppress=missingIncludeSystem \
-    -I . app config library platform text; then
+    -I . app config copy library platform text; then
   echo "lint: cppcheck found problems"
   status=1
 fi

@@ -1,6 +1,7 @@
 #include "tests/wine/WineHarness.h"
 
 #include <fcntl.h>
+#include <poll.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -8,6 +9,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <functional>
 #include <sstream>
 #include <stdexcept>
 #include <vector>
@@ -38,14 +40,19 @@ std::string Required(const char* name) {
 
 // Runs a host program and gives its exit status and standard output, and
 // its standard error apart: Wine's own diagnostics are not the program's
-// output, but they say why a run that printed nothing failed.
-int Spawn(const std::vector<std::string>& arguments, std::string* output, std::string* errors) {
+// output, but they say why a run that printed nothing failed. While it runs,
+// `cutWhen`, if set, is asked every few milliseconds whether to end every
+// process of the prefix now, as a power cut would.
+int Spawn(const std::vector<std::string>& arguments, std::string* output, std::string* errors,
+          const std::function<bool()>& cutWhen = {}, bool* wasCut = nullptr) {
+  // Close-on-exec, so that only the program's standard handles reach it,
+  // and no Wine process it starts keeps our end of the pipe open.
   int pipeEnds[2];
-  if (pipe(pipeEnds) != 0) {
+  if (pipe2(pipeEnds, O_CLOEXEC) != 0) {
     return -1;
   }
   char errorsName[] = "/tmp/visaprep-stderr-XXXXXX";
-  const int errorsFile = mkstemp(errorsName);
+  const int errorsFile = mkostemp(errorsName, O_CLOEXEC);
   unlink(errorsName);
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
@@ -67,12 +74,28 @@ int Spawn(const std::vector<std::string>& arguments, std::string* output, std::s
   close(pipeEnds[1]);
   char chunk[512];
   ssize_t got = 0;
-  while ((got = read(pipeEnds[0], chunk, sizeof chunk)) > 0) {
+  bool cut = false;
+  for (pollfd ready = {pipeEnds[0], POLLIN, 0};;) {
+    if (cutWhen && !cut && cutWhen()) {
+      cut = true;
+      std::string ignored;
+      Spawn({SourceFile("tests/wine/WinePrefix.sh").string(), "kill", Required("WINEPREFIX")},
+            &ignored, &ignored);
+    }
+    if (poll(&ready, 1, cutWhen && !cut ? 2 : -1) == 0) {
+      continue;
+    }
+    if ((got = read(pipeEnds[0], chunk, sizeof chunk)) <= 0) {
+      break;
+    }
     output->append(chunk, static_cast<std::size_t>(got));
   }
   close(pipeEnds[0]);
   int status = 0;
   const bool waited = started == 0 && waitpid(child, &status, 0) >= 0;
+  if (wasCut != nullptr) {
+    *wasCut = cut;
+  }
   if (errorsFile >= 0) {
     lseek(errorsFile, 0, SEEK_SET);
     while ((got = read(errorsFile, chunk, sizeof chunk)) > 0) {
@@ -155,13 +178,14 @@ Outcome Run(const Registry& registry, const std::string& commandLine, const Laun
   // that way in a fresh prefix, in a run that was never reproduced.
   Outcome outcome;
   std::string errors;
-  for (int attempt = 1; attempt <= 3 && outcome.report.empty(); ++attempt) {
+  bool cut = false;
+  for (int attempt = 1; attempt <= 3 && outcome.report.empty() && !cut; ++attempt) {
     if (attempt > 1) {
       std::fprintf(stderr, "the driver reported nothing (status %d), trying again: %s\n",
                    outcome.driverStatus, errors.c_str());
     }
     errors.clear();
-    outcome.driverStatus = Spawn(arguments, &outcome.report, &errors);
+    outcome.driverStatus = Spawn(arguments, &outcome.report, &errors, launch.cutWhen, &cut);
   }
   if (launch.planted) {
     unsetenv("WINEDLLOVERRIDES");
@@ -173,14 +197,16 @@ Outcome Run(const Registry& registry, const std::string& commandLine, const Laun
   if (!outcome.report.empty() && outcome.report.back() == '\r') {
     outcome.report.pop_back();
   }
-  if (outcome.driverStatus != 0) {
+  if (cut) {
+    outcome.report = "cut";
+  } else if (outcome.driverStatus != 0) {
     outcome.report += "[driver status " + std::to_string(outcome.driverStatus) + "] " + errors;
   }
   return outcome;
 }
 
 std::string BuildInstaller(const std::string& technology, const fs::path& payload,
-                           const std::string& name, bool failAfterFiles) {
+                           const std::string& name, const std::string& define) {
   const Prefix& prefix = CurrentPrefix();
   const bool x64 = prefix.flavour == "x64";
   const fs::path out = prefix.driveC / "tools" / name;
@@ -209,8 +235,8 @@ std::string BuildInstaller(const std::string& technology, const fs::path& payloa
   }
   command.push_back(flag + "VISAPREP=" + file(Required("VISAPREP_BIN") + "/visaprep.exe"));
   command.push_back(flag + "PAYLOAD=" + file(payload));
-  if (failAfterFiles) {
-    command.push_back(flag + "FAIL_AFTER_FILES=1");
+  if (!define.empty()) {
+    command.push_back(flag + define + "=1");
   }
   command.push_back(file(SourceFile(example)));
   std::string output;

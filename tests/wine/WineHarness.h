@@ -3,6 +3,7 @@
 #pragma once
 
 #include <filesystem>
+#include <functional>
 #include <map>
 #include <optional>
 #include <set>
@@ -50,6 +51,10 @@ struct Launch {
   // the system directory; loaded, it leaves C:\planted.txt.
   bool planted = false;
   std::string program = "C:\\tools\\visaprep.exe";
+  // Asked every few milliseconds while the program runs: once it says yes,
+  // every process of the prefix ends at once, and the prefix's server and
+  // services start again for the next run.
+  std::function<bool()> cutWhen;
 };
 
 // Runs the program with `commandLine` as its raw command line, once the
@@ -59,10 +64,10 @@ Outcome Run(const Registry& registry, const std::string& commandLine, const Laun
 // Builds the example installer of `technology` (nsis, inno or msi) for the
 // flavour's architecture into C:\tools\`name`, with the flavour's
 // visaprep.exe and the installer's own files from `payload`, and with
-// FAIL_AFTER_FILES defined when asked. Gives the tool's complaints, empty
-// when it built the installer.
+// `define` (FAIL_AFTER_FILES or PAUSE_AFTER_FILES) defined when not empty.
+// Gives the tool's complaints, empty when it built the installer.
 std::string BuildInstaller(const std::string& technology, const fs::path& payload,
-                           const std::string& name, bool failAfterFiles);
+                           const std::string& name, const std::string& define);
 
 // Every file below `root`, by path relative to it ('/'-separated), with its
 // bytes; and every folder.

@@ -3,7 +3,10 @@
 # and keeps one wineserver alive for all of it; "stop" ends both. "probe"
 # tells whether this host can start 32-bit Windows programs at all: it
 # prints why not and fails when it cannot, and prints nothing when it can.
+# "kill" ends every process of the prefix at once, as the Task Manager or a
+# power cut would, then starts its server and services again.
 #   WinePrefix.sh start PREFIX ARCH  |  WinePrefix.sh stop PREFIX  |  WinePrefix.sh probe
+#   WinePrefix.sh kill PREFIX
 # WINELOADER, when set, is the loader that starts Windows programs; the
 # 64-bit flavour sets it to Wine's 64-bit half, called directly, because
 # "wine" always goes through the 32-bit loader when that is installed.
@@ -37,6 +40,14 @@ stop_display() {
     kill "$(cat "$1.xvfb")" 2>/dev/null || true
     rm -f "$1.xvfb"
   fi
+}
+
+# One persistent server, and the prefix's services started now, detached
+# from any test's output: the first wine program would otherwise start them
+# holding its stderr open.
+serve() {
+  wineserver -p </dev/null >/dev/null 2>&1
+  "$loader" wineboot </dev/null >/dev/null 2>&1
 }
 
 case $action in
@@ -76,10 +87,16 @@ case $action in
       exit 1
     fi
     wineserver -w
-    wineserver -p </dev/null >/dev/null 2>&1
-    # Start the prefix's services now, detached from any test's output: the
-    # first wine program would otherwise start them holding its stderr open.
-    "$loader" wineboot </dev/null >/dev/null 2>&1
+    serve
+    ;;
+  kill)
+    export WINEPREFIX=$2
+    # The server kills every process of the prefix outright, then saves the
+    # registry as it goes: on Windows the registry is the kernel's, and
+    # outlives the processes that wrote it.
+    wineserver -k 2>/dev/null || true
+    wineserver -w
+    serve
     ;;
   stop)
     export WINEPREFIX=$2

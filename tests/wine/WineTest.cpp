@@ -377,12 +377,38 @@ TEST(Wine, RunsBothPhasesOfTheCombinedVerb) {
   ClearLibraries(prefix.system32);
 }
 
+// A kill while a large foreign library is being set aside, then the same
+// verb again: the library stands whole, once, under one of its two names.
+TEST(Wine, AKillWhileSettingALibraryAsideLosesNothing) {
+  const wine::Prefix& prefix = wine::CurrentPrefix();
+  ClearLibraries(prefix.system32);
+  // Large enough that the copy is still going when the kill lands; made
+  // here, never kept.
+  const std::string large = wine::TestLibrary("acme") + std::string(std::size_t{256} << 20, 'x');
+  wine::WriteFile(prefix.system32 / "visa32.dll", large);
+  const wine::fs::path temporary = prefix.system32 / "visaprep.tmp";
+  wine::Launch launch;
+  launch.cutWhen = [&] { return wine::fs::exists(temporary); };
+  EXPECT_EQ(wine::Run({"none"}, "visaprep.exe RemoveVisa32", launch).report, "cut");
+  EXPECT_TRUE(wine::fs::exists(temporary)) << "the kill came after the copy was done";
+  EXPECT_TRUE(wine::ReadFile(prefix.system32 / "visa32.dll") == large);
+
+  EXPECT_EQ(wine::Run({"none"}, "visaprep.exe RemoveVisa32").report, kDone);
+  const Files left = wine::FilesBelow(prefix.system32, "visa");
+  std::set<std::string> names;
+  for (const auto& [name, bytes] : left) {
+    names.insert(name + (bytes == large ? "" : " (not whole)"));
+  }
+  EXPECT_EQ(names, (std::set<std::string>{"visa32.Acme Corp.dll"}));
+  ClearLibraries(prefix.system32);
+}
+
 // The example installers that the README gives installer authors, each
 // built for the flavour by its engine and run silently over a site with its
 // own configuration and a foreign library, in every scenario: after each
-// run the site's configuration is back with no backup left and nothing else
-// changed; after each successful one the foreign library is set aside and
-// the installer's is in place.
+// run that was not cut off the site's configuration is back with no backup
+// left and nothing else changed; after each successful one the foreign
+// library is set aside and the installer's is in place.
 struct InstallerCase {
   const char* technology;  // as BuildInstaller names it
   const char* example;     // the file the README quotes whole
@@ -394,6 +420,9 @@ struct InstallerCase {
   std::string uninstall;  // a command line that takes a successful install away again
   std::string cache;      // where the technology keeps what it installed, below C:
   bool x64 = true;        // runs in the flavour of the 64-bit build
+  // Lays its default configuration over the site's, which visaprep then
+  // puts back; a package that keeps a file already there does not.
+  bool overwritesConfiguration = true;
 };
 
 const InstallerCase kInstallers[] = {
@@ -407,12 +436,28 @@ const InstallerCase kInstallers[] = {
     // Windows gives 1603 for a failed installation, Wine 1627.
     {"msi", "examples/installer.wxs", "```xml\n", "visa-library.msi",
      "C:\\windows\\system32\\msiexec.exe", "msiexec /i C:\\tools\\visa-library.msi /qn",
-     "exit=1627 output=0", "msiexec /x C:\\tools\\visa-library.msi /qn", "windows/Installer/"},
+     "exit=1627 output=0", "msiexec /x C:\\tools\\visa-library.msi /qn", "windows/Installer/", true,
+     false},
 };
 
-// Each run of a scenario either fails once the installer's files are in or
-// goes through.
-const std::vector<bool> kScenarios[] = {{false}, {true, false}};
+// How a run of a scenario ends: through, failing once the installer's files
+// are in, or cut off there by killing every process of the prefix.
+enum class Ending { kThrough, kFails, kCut };
+
+struct Scenario {
+  const char* name;
+  std::vector<Ending> runs;
+  bool strangersBackup = false;  // an older visaini.bak, no installer's
+};
+
+// The stranger's backup comes last: a mark that an earlier scenario left
+// behind would put it back.
+const Scenario kScenarios[] = {
+    {"clean", {Ending::kThrough}},
+    {"failed, then run again", {Ending::kFails, Ending::kThrough}},
+    {"cut off, then run again", {Ending::kCut, Ending::kThrough}},
+    {"a stranger's backup", {Ending::kThrough}, true},
+};
 
 void PrintTo(const InstallerCase& installer, std::ostream* out) { *out << installer.technology; }
 
@@ -435,32 +480,52 @@ TEST_P(Installer, KeepsTheSiteAcrossFailuresAndRetries) {
   wine::WriteFile(payload / "visa32.dll", wine::TestLibrary("quarvello"));
   wine::WriteFile(payload / "visaconf.ini", "the installer's default");
   const wine::fs::path root = prefix.driveC / "vp";
-  // Every name below C: but the libraries' and the technology's own cache.
+  // Every name below C: but the libraries', the site's and the technology's
+  // own cache.
   const auto others = [&] {
     auto names = wine::FileNamesBelow(prefix.driveC, "visa32");
     for (auto name = names.begin(); name != names.end();) {
-      name = !installer.cache.empty() && name->rfind(installer.cache, 0) == 0 ? names.erase(name)
-                                                                              : std::next(name);
+      const bool mine = name->rfind("vp/", 0) == 0 ||
+                        (!installer.cache.empty() && name->rfind(installer.cache, 0) == 0);
+      name = mine ? names.erase(name) : std::next(name);
     }
     return names;
   };
-  for (const std::vector<bool>& runs : kScenarios) {
+  for (const Scenario& scenario : kScenarios) {
     Prepare(root, {{kConf, "the site's"}}, {"fw/Tavrex"});
+    if (scenario.strangersBackup) {
+      wine::WriteFile(root / kBak, "a stranger's, older");
+    }
     ClearLibraries(prefix.system32);
     wine::WriteFile(prefix.system32 / "visa32.dll", wine::TestLibrary("acme"));
-    for (std::size_t index = 0; index < runs.size(); ++index) {
-      const bool fails = runs[index];
-      const std::string run = std::string(installer.technology) + " run " +
-                              std::to_string(index + 1) +
-                              (fails ? ", failing after its files" : "");
-      ASSERT_EQ(wine::BuildInstaller(installer.technology, payload, installer.file, fails), "");
+    const std::string installed = wine::TestLibrary("quarvello");
+    for (std::size_t index = 0; index < scenario.runs.size(); ++index) {
+      const Ending ending = scenario.runs[index];
+      const std::string run = std::string(installer.technology) + ", " + scenario.name + ": run " +
+                              std::to_string(index + 1);
+      const char* const defines[] = {"", "FAIL_AFTER_FILES", "PAUSE_AFTER_FILES"};
+      ASSERT_EQ(wine::BuildInstaller(installer.technology, payload, installer.file,
+                                     defines[static_cast<int>(ending)]),
+                "");
+      wine::Launch launch = {"-", false, installer.program};
+      if (ending == Ending::kCut) {
+        // As soon as the installer's own files are in.
+        launch.cutWhen = [&] {
+          return wine::ReadFile(prefix.system32 / "visa32.dll") == installed &&
+                 (!installer.overwritesConfiguration ||
+                  wine::ReadFile(root / kConf) == "the installer's default");
+        };
+      }
       const auto before = others();
-      EXPECT_EQ(
-          wine::Run(kFramework, installer.commandLine, {"-", false, installer.program}).report,
-          fails ? installer.failed : kDone)
+      const char* const reports[] = {kDone, installer.failed.c_str(), "cut"};
+      EXPECT_EQ(wine::Run(kFramework, installer.commandLine, launch).report,
+                reports[static_cast<int>(ending)])
           << run;
+      if (ending == Ending::kCut) {
+        continue;  // what a cut off run leaves is the next run's to mend
+      }
       EXPECT_EQ(wine::FilesBelow(root), (Files{{kConf, "the site's"}})) << run;
-      if (!fails) {
+      if (ending == Ending::kThrough) {
         EXPECT_EQ(wine::FilesBelow(prefix.system32, "visa32"),
                   WithLibraryBytes({{"visa32.dll", "quarvello"}, {"visa32.Acme Corp.dll", "acme"}}))
             << run;
