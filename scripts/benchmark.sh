@@ -21,7 +21,7 @@ wine reg add 'HKLM\SOFTWARE\VXIPNP_Alliance\VXIPNP\CurrentVersion' /reg:32 /f \
 head -c 4096 /dev/urandom >"$c/vp/fw/Tavrex/visaconf.ini"
 library=$here/build/bin/test/libraries/acme.dll
 
-# Milliseconds of one run, with a foreign library in place again first.
+# Microseconds of one run, with a foreign library in place again first.
 run() {
   rm -f "$sys"/visa32*.dll
   cp "$library" "$sys/visa32.dll"
@@ -29,7 +29,7 @@ run() {
   start=$(date +%s%N)
   wine "C:\\tools\\$1\\visaprep.exe" "${@:2}" </dev/null >/dev/null 2>&1
   end=$(date +%s%N)
-  echo $(((end - start) / 1000000))
+  echo $(((end - start) / 1000))
 }
 median() { sort -n | awk '{v[NR] = $1} END {print v[int((NR + 1) / 2)]}'; }
 
@@ -42,5 +42,5 @@ for verb in "BackUp" "BackUp RemoveVisa32"; do
     done
   done
   o=$(median <"$prefix/old") n=$(median <"$prefix/new")
-  echo "$verb: old $o ms, new $n ms, ratio $(awk -v o="$o" -v n="$n" 'BEGIN {printf "%.3f", n / o}') (medians of $runs)"
+  echo "$verb: old $o us, new $n us, ratio $(awk -v o="$o" -v n="$n" 'BEGIN {printf "%.3f", n / o}') (medians of $runs)"
 done
