@@ -13,7 +13,7 @@ trap 'rm -rf "$work"' EXIT
 
 env -u VISAPREP_SIGN_PKCS12 cmake --build "$build" --target release >/dev/null
 want=$(printf "$name/%s\n" visaprep.exe LICENSE README.md CHANGELOG.md \
-  $(cd "$source" && LC_ALL=C ls -d examples/*) SHA256SUMS)
+  $(cd "$source" && LC_ALL=C ls -d installer/* examples/*) SHA256SUMS)
 check "members, in order" "$(cmake -E tar tf "$zip")" "$want"
 (cd "$work" && cmake -E tar xf "$zip")
 check "SHA256SUMS verifies" "$(cd "$work/$name" && sha256sum --quiet -c SHA256SUMS && echo ok)" ok
@@ -25,9 +25,9 @@ check "the build's exe" "$(cmp -s "$exe" "$work/$name/visaprep.exe" && echo same
 # second, so that anything taken from the clock would show.
 sleep 1
 mkdir -p "$work/other"
-cp -r "$source/LICENSE" "$source/README.md" "$source/CHANGELOG.md" "$source/examples" "$work/other"
+cp -r "$source/LICENSE" "$source/README.md" "$source/CHANGELOG.md" "$source/installer" "$source/examples" "$work/other"
 cp "$exe" "$work/other.exe"
-touch -d '2001-02-03 04:05:06' "$work/other"/* "$work/other"/examples/* "$work/other.exe"
+touch -d '2001-02-03 04:05:06' "$work/other"/* "$work/other"/installer/* "$work/other"/examples/* "$work/other.exe"
 chmod 0600 "$work/other"/*.md "$work/other.exe"
 (umask 077 && env -u VISAPREP_SIGN_PKCS12 "$source/scripts/release.sh" "$work/other.exe" \
   "$work/other" "$work/out" "${name#visaprep-}" >/dev/null)

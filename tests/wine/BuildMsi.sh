@@ -2,20 +2,33 @@
 # Builds a WiX v3 source into a Windows Installer package with msitools, as
 # far as the WiX compiler itself cannot run here: wixl builds all it
 # supports, and WixlGaps.py makes what wixl leaves out from the same source.
-#   BuildMsi.sh OUT.msi ARCH [NAME=VALUE]... WXS   (ARCH: x86 or x64)
+# Its sources are linked first, as wixl cannot (see WixlGaps.py).
+#   BuildMsi.sh OUT.msi ARCH [NAME=VALUE]... WXS...   (ARCH: x86 or x64)
 set -euo pipefail
-out=$1 arch=$2 wxs=${*: -1}
+out=$1 arch=$2
 here=$(cd "$(dirname "$0")" && pwd)
-set -- "${@:3:$#-3}"
+shift 2
+defines=() sources=()
+for argument in "$@"; do
+  case $argument in
+    *=*) defines+=("$argument") ;;
+    *) sources+=("$argument") ;;
+  esac
+done
 work=$(mktemp -d /tmp/visaprep-msi.XXXXXX)
 trap 'rm -rf "$work"' EXIT
 options=(-a "$arch" -D "PLATFORM=$arch")
 # wixl finds the files that a source names only relative to the current
 # folder, so absolute names are given relative to the root.
-for define in "$@"; do
+for define in "${defines[@]}"; do
   options+=(-D "${define%%=*}=$(sed 's|^/||' <<<"${define#*=}")")
 done
 cd /
+for index in "${!sources[@]}"; do
+  wixl "${options[@]}" -E "${sources[$index]}" >"$work/source$index.wxs"
+done
+wxs=$work/linked.wxs
+python3 "$here/WixlGaps.py" link "$work"/source*.wxs >"$wxs"
 # wixl warns about every element it drops; those are made below.
 if ! wixl "${options[@]}" -o "$out" "$wxs" 2>"$work/warnings"; then
   cat "$work/warnings" >&2

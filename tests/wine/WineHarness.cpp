@@ -239,6 +239,10 @@ std::string BuildInstaller(const std::string& technology, const fs::path& payloa
     command.push_back(flag + define + "=1");
   }
   command.push_back(file(SourceFile(example)));
+  if (technology == "msi") {
+    // A WiX package names its fragments on the compiler's command line.
+    command.push_back(file(SourceFile("installer/visaprep.wxs")));
+  }
   std::string output;
   std::string errors;
   const int status = Spawn(command, &output, &errors);

@@ -14,6 +14,13 @@ the tests run is the one the example describes:
 
 DIR/CustomAction.idt is the whole CustomAction table; DIR/queries.sql holds
 one SQL statement a line for msibuild -q.
+
+wixl cannot link either: it takes no Binary in a Fragment and no
+CustomActionRef. So the preprocessed sources are first linked as the WiX
+linker would, each Fragment that a reference names pulled into the Product
+and the reference dropped:
+
+    WixlGaps.py link PREPROCESSED.wxs... > LINKED.wxs
 """
 import sys
 import xml.etree.ElementTree as ElementTree
@@ -70,7 +77,25 @@ def sequence(customs, standard):
     return {name: numbers[name] for name in relative}
 
 
+def link(paths):
+    ElementTree.register_namespace("", WIX[1:-1])
+    roots = [ElementTree.parse(path).getroot() for path in paths]
+    product = next(root.find(WIX + "Product") for root in roots if root.find(WIX + "Product") is not None)
+    fragments = [fragment for root in roots for fragment in root.iter(WIX + "Fragment")]
+    for ref in product.findall(WIX + "CustomActionRef"):
+        product.remove(ref)
+        fragment = next(f for f in fragments
+                        if any(a.get("Id") == ref.get("Id") for a in f.iter(WIX + "CustomAction")))
+        for child in fragment:
+            same = product.find(child.tag) if child.tag == WIX + "InstallExecuteSequence" else None
+            (same.extend(list(child)) if same is not None else product.append(child))
+    ElementTree.ElementTree(next(r for r in roots if r.find(WIX + "Product") is not None)).write(
+        sys.stdout, encoding="unicode")
+
+
 def main():
+    if sys.argv[1] == "link":
+        return link(sys.argv[2:])
     root = ElementTree.parse(sys.stdin).getroot()
     with open(sys.argv[1]) as table:
         rows = [line.rstrip("\r\n").split("\t") for line in table][3:]
