@@ -111,7 +111,7 @@ std::uint32_t CopyFileWhole(const char* source, const char* temporary, const cha
     error = Publish(temporary, destination, replace);
   }
   if (error != 0 && out != Platform::kInvalidFile) {
-    Platform::DeleteFileA(temporary);
+    DeleteFileWhenFree(temporary);
   }
   return error;
 }

@@ -9,8 +9,8 @@
 
 // The temporary name, in the destination's folder. A file of this name is
 // what a run cut off mid-copy left; the next run's copy replaces it, and
-// anyone may delete it. It is no longer than the shortest name it stands
-// in for, so it moves no path-length limit.
+// anyone may delete it. It is no longer than "visaconf.ini", whose path
+// sets how long a framework directory may be, so it moves no limit.
 constexpr const char* kTemporaryName = "visaprep.tmp";
 
 // Copies `source` to `destination` through `temporary`. With `replace`, an
@@ -18,8 +18,10 @@ constexpr const char* kTemporaryName = "visaprep.tmp";
 // overwritten in place; without it, an existing destination makes the copy
 // fail with ERROR_ALREADY_EXISTS or ERROR_FILE_EXISTS. Gives 0 once the
 // destination stands whole on the disk, or else the error of the step that
-// failed, with the temporary file removed and the source and destination as
-// they were (ERROR_FILE_NOT_FOUND: there is no source).
+// failed (ERROR_FILE_NOT_FOUND: there is no source), with the temporary
+// file removed and the source untouched. The destination is as it was,
+// unless Windows took it away while replacing it and the rename that
+// should have finished the step failed too.
 std::uint32_t CopyFileWhole(const char* source, const char* temporary, const char* destination,
                             bool replace);
 
