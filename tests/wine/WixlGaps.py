@@ -79,18 +79,21 @@ def sequence(customs, standard):
 
 def link(paths):
     ElementTree.register_namespace("", WIX[1:-1])
-    roots = [ElementTree.parse(path).getroot() for path in paths]
-    product = next(root.find(WIX + "Product") for root in roots if root.find(WIX + "Product") is not None)
-    fragments = [fragment for root in roots for fragment in root.iter(WIX + "Fragment")]
+    trees = [ElementTree.parse(path) for path in paths]
+    main_tree = next(tree for tree in trees if tree.getroot().find(WIX + "Product") is not None)
+    product = main_tree.getroot().find(WIX + "Product")
+    fragments = [fragment for tree in trees for fragment in tree.getroot().iter(WIX + "Fragment")]
     for ref in product.findall(WIX + "CustomActionRef"):
         product.remove(ref)
         fragment = next(f for f in fragments
                         if any(a.get("Id") == ref.get("Id") for a in f.iter(WIX + "CustomAction")))
         for child in fragment:
-            same = product.find(child.tag) if child.tag == WIX + "InstallExecuteSequence" else None
-            (same.extend(list(child)) if same is not None else product.append(child))
-    ElementTree.ElementTree(next(r for r in roots if r.find(WIX + "Product") is not None)).write(
-        sys.stdout, encoding="unicode")
+            sequence = product.find(child.tag) if child.tag == WIX + "InstallExecuteSequence" else None
+            if sequence is not None:
+                sequence.extend(list(child))
+            else:
+                product.append(child)
+    main_tree.write(sys.stdout, encoding="unicode")
 
 
 def main():
