@@ -19,8 +19,13 @@ int RunCommand(const char* commandTail) {
     RestoreConfiguration();
   }
 
-  if ((both || TextEquals(commandTail, "RemoveVisa32")) && haveSystemDirectory) {
+  if (!haveSystemDirectory) {
+    return 0;
+  }
+  if (both || TextEquals(commandTail, "RemoveVisa32")) {
     SetAsideForeignLibrary(systemDirectory);
+  } else if (TextEquals(commandTail, "RestoreVisa32")) {
+    RestoreForeignLibrary(systemDirectory);
   }
   return 0;
 }

@@ -7,4 +7,6 @@ set(VISAPREP_LOGIC
   config/Configuration.cpp
   config/FrameworkPath.cpp
   library/CompanyName.cpp
-  library/SetAside.cpp)
+  library/SetAside.cpp
+  library/SetAsideName.cpp
+  library/Restore.cpp)

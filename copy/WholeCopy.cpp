@@ -34,8 +34,9 @@ Platform::FileHandle OpenWhenFree(const char* path, std::uint32_t access, std::u
   }
 }
 
-// Every byte of `in` into `out`, then onto the disk; 0 or the failed step's
-// error. The buffer stays below a page, so the frame needs no stack probe.
+// Every byte of `in` into `out`, dated as `in`, then onto the disk; 0 or
+// the failed step's error. The buffer stays below a page, so the frame
+// needs no stack probe.
 std::uint32_t Transfer(Platform::FileHandle in, Platform::FileHandle out) {
   char buffer[2048];
   for (;;) {
@@ -51,7 +52,19 @@ std::uint32_t Transfer(Platform::FileHandle in, Platform::FileHandle out) {
       return Platform::GetLastError();
     }
   }
-  return Platform::FlushFileBuffers(out) != 0 ? 0 : Platform::GetLastError();
+  // The copy carries its source's last-write time, as a copy made by
+  // Windows does. Its creation time is set to now on purpose: Windows gives
+  // a file made under a name freed seconds before that name's old creation
+  // time, and the temporary name is freed by every copy, while the creation
+  // time is what tells the newest set-aside copy.
+  Platform::FileTime times[2];
+  Platform::GetSystemTimeAsFileTime(&times[0]);
+  if (Platform::GetFileTime(in, nullptr, nullptr, &times[1]) == 0 ||
+      Platform::SetFileTime(out, &times[0], nullptr, &times[1]) == 0 ||
+      Platform::FlushFileBuffers(out) == 0) {
+    return Platform::GetLastError();
+  }
+  return 0;
 }
 
 // Gives the flushed temporary file the destination's name in one step.
@@ -79,14 +92,7 @@ std::uint32_t Publish(const char* temporary, const char* destination, bool repla
       return error;
     }
   }
-  // No MOVEFILE_REPLACE_EXISTING: a file that took the name meanwhile stays.
-  tried = 0;
-  while (Platform::MoveFileExA(temporary, destination, Platform::kMoveFileWriteThrough) == 0) {
-    if (!TryAgain(&tried)) {
-      return Platform::GetLastError();
-    }
-  }
-  return 0;
+  return MoveFileWhenFree(temporary, destination) != 0 ? 0 : Platform::GetLastError();
 }
 
 }  // namespace
@@ -123,4 +129,37 @@ int DeleteFileWhenFree(const char* path) {
       return deleted;
     }
   }
+}
+
+int MoveFileWhenFree(const char* existing, const char* newName) {
+  // No MOVEFILE_REPLACE_EXISTING: a file that took the name meanwhile stays.
+  for (int tried = 0;;) {
+    const int moved = Platform::MoveFileExA(existing, newName, Platform::kMoveFileWriteThrough);
+    if (moved != 0 || !TryAgain(&tried)) {
+      return moved;
+    }
+  }
+}
+
+bool SameBytes(const char* one, const char* other) {
+  const Platform::FileHandle files[2] = {
+      OpenWhenFree(one, Platform::kGenericRead, Platform::kShareRead, Platform::kOpenExisting),
+      OpenWhenFree(other, Platform::kGenericRead, Platform::kShareRead, Platform::kOpenExisting)};
+  bool same = files[0] != Platform::kInvalidFile && files[1] != Platform::kInvalidFile;
+  for (std::uint32_t got[2] = {1, 1}; same && got[0] != 0;) {
+    char buffers[2][1024];
+    for (int i = 0; i < 2 && same; ++i) {
+      same = Platform::ReadFile(files[i], buffers[i], sizeof buffers[i], &got[i]) != 0;
+    }
+    same = same && got[0] == got[1];
+    for (std::uint32_t at = 0; same && at < got[0]; ++at) {
+      same = buffers[0][at] == buffers[1][at];
+    }
+  }
+  for (const Platform::FileHandle file : files) {
+    if (file != Platform::kInvalidFile) {
+      Platform::CloseHandle(file);
+    }
+  }
+  return same;
 }

@@ -13,7 +13,9 @@
 // sets how long a framework directory may be, so it moves no limit.
 constexpr const char* kTemporaryName = "visaprep.tmp";
 
-// Copies `source` to `destination` through `temporary`. With `replace`, an
+// Copies `source` to `destination` through `temporary`, with the source's
+// last-write time and, on a new file, the time of the copy as its creation
+// time. With `replace`, an
 // existing destination is replaced and keeps what Windows keeps of a file
 // overwritten in place; without it, an existing destination makes the copy
 // fail with ERROR_ALREADY_EXISTS or ERROR_FILE_EXISTS. Gives 0 once the
@@ -27,3 +29,11 @@ std::uint32_t CopyFileWhole(const char* source, const char* temporary, const cha
 
 // Deletes `path` once whatever briefly holds it lets go; nonzero when deleted.
 int DeleteFileWhenFree(const char* path);
+
+// Renames `existing` to `newName` once the disk holds the new name, never
+// over a file that has that name; nonzero when done.
+int MoveFileWhenFree(const char* existing, const char* newName);
+
+// True when both files can be read and hold the same bytes; a folder, a
+// missing or unreadable file, or one that differs anywhere, is not the same.
+bool SameBytes(const char* one, const char* other);

@@ -32,7 +32,9 @@ constexpr std::uint32_t kShareAll = 0x0007;              // and _WRITE and _DELE
 constexpr std::uint32_t kAttributeNormal = 0x0080;       // FILE_ATTRIBUTE_NORMAL
 constexpr std::uint32_t kCreateAlways = 2;               // CREATE_ALWAYS
 constexpr std::uint32_t kOpenExisting = 3;               // OPEN_EXISTING
-constexpr std::uint32_t kMoveFileWriteThrough = 0x0008;  // MOVEFILE_WRITE_THROUGH
+constexpr std::uint32_t kMoveFileReplaceExisting = 0x0001;  // MOVEFILE_REPLACE_EXISTING
+constexpr std::uint32_t kMoveFileWriteThrough = 0x0008;     // MOVEFILE_WRITE_THROUGH
+constexpr std::uint32_t kAttributeDirectory = 0x0010;       // FILE_ATTRIBUTE_DIRECTORY
 
 constexpr std::uint32_t kErrorFileNotFound = 2;
 constexpr std::uint32_t kErrorPathNotFound = 3;
@@ -73,6 +75,25 @@ std::int32_t RegCloseKey(RegistryKey key);
 // Nonzero when deleted.
 int DeleteFileA(const char* path);
 
+// FILETIME: 100-nanosecond intervals since 1601, in two halves.
+struct FileTime {
+  std::uint32_t low;
+  std::uint32_t high;
+};
+
+// WIN32_FIND_DATAA, field for field.
+struct FoundFile {
+  std::uint32_t attributes;
+  FileTime created;
+  FileTime lastAccess;
+  FileTime lastWrite;
+  std::uint32_t sizeHigh;
+  std::uint32_t sizeLow;
+  std::uint32_t reserved[2];
+  char name[260];
+  char shortName[14];
+};
+
 // Opens `path` with no security attributes and no template; kInvalidFile on
 // failure. With kCreateAlways an existing file is emptied, and a new one gets
 // `attributes`.
@@ -107,6 +128,26 @@ int MoveFileExA(const char* existing, const char* newName, std::uint32_t flags);
 int ReplaceFileA(const char* replaced, const char* replacement);
 
 void Sleep(std::uint32_t milliseconds);
+
+// Nonzero when read; each pointer may be null.
+int GetFileTime(FileHandle file, FileTime* created, FileTime* lastAccess, FileTime* lastWrite);
+
+// Nonzero when set; a null pointer leaves that time as it is. A time set
+// this way stays: Windows no longer stamps the file through this handle.
+int SetFileTime(FileHandle file, const FileTime* created, const FileTime* lastAccess,
+                const FileTime* lastWrite);
+
+void GetSystemTimeAsFileTime(FileTime* now);
+
+// The first name in a folder that matches `pattern` (a path whose last part
+// may hold * and ?), folders included; kInvalidFile when none does. Windows
+// matches the short 8.3 names too, so a caller checks each name itself.
+FileHandle FindFirstFileA(const char* pattern, FoundFile* found);
+
+// Nonzero while there is another match.
+int FindNextFileA(FileHandle search, FoundFile* found);
+
+int FindClose(FileHandle search);
 
 // The calling thread's last error, as the failed call left it.
 std::uint32_t GetLastError();

@@ -4,6 +4,8 @@
 // The one exception is where the version services come from (see Version).
 #include <windows.h>
 
+#include <cstddef>
+
 #include "platform/Platform.h"
 
 namespace Platform {
@@ -25,8 +27,15 @@ static_assert(kGenericRead == GENERIC_READ && kGenericWrite == GENERIC_WRITE &&
                   kShareRead == FILE_SHARE_READ && kDelete == DELETE &&
                   kShareAll == (FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE) &&
                   kAttributeNormal == FILE_ATTRIBUTE_NORMAL && kCreateAlways == CREATE_ALWAYS &&
-                  kOpenExisting == OPEN_EXISTING && kMoveFileWriteThrough == MOVEFILE_WRITE_THROUGH,
+                  kOpenExisting == OPEN_EXISTING && kMoveFileWriteThrough == MOVEFILE_WRITE_THROUGH &&
+                  kMoveFileReplaceExisting == MOVEFILE_REPLACE_EXISTING &&
+                  kAttributeDirectory == FILE_ATTRIBUTE_DIRECTORY,
               "file flags must match Win32");
+// The time and search records are handed to Windows as they are.
+static_assert(sizeof(FileTime) == sizeof(FILETIME) && sizeof(FoundFile) == sizeof(WIN32_FIND_DATAA) &&
+                  offsetof(FoundFile, created) == offsetof(WIN32_FIND_DATAA, ftCreationTime) &&
+                  offsetof(FoundFile, name) == offsetof(WIN32_FIND_DATAA, cFileName),
+              "records must match Win32");
 
 namespace {
 
@@ -138,6 +147,34 @@ int ReplaceFileA(const char* replaced, const char* replacement) {
 }
 
 void Sleep(std::uint32_t milliseconds) { ::Sleep(milliseconds); }
+
+int GetFileTime(FileHandle file, FileTime* created, FileTime* lastAccess, FileTime* lastWrite) {
+  return ::GetFileTime(ToHandle(file), reinterpret_cast<FILETIME*>(created),
+                       reinterpret_cast<FILETIME*>(lastAccess),
+                       reinterpret_cast<FILETIME*>(lastWrite));
+}
+
+int SetFileTime(FileHandle file, const FileTime* created, const FileTime* lastAccess,
+                const FileTime* lastWrite) {
+  return ::SetFileTime(ToHandle(file), reinterpret_cast<const FILETIME*>(created),
+                       reinterpret_cast<const FILETIME*>(lastAccess),
+                       reinterpret_cast<const FILETIME*>(lastWrite));
+}
+
+void GetSystemTimeAsFileTime(FileTime* now) {
+  ::GetSystemTimeAsFileTime(reinterpret_cast<FILETIME*>(now));
+}
+
+FileHandle FindFirstFileA(const char* pattern, FoundFile* found) {
+  return reinterpret_cast<FileHandle>(
+      ::FindFirstFileA(pattern, reinterpret_cast<WIN32_FIND_DATAA*>(found)));
+}
+
+int FindNextFileA(FileHandle search, FoundFile* found) {
+  return ::FindNextFileA(ToHandle(search), reinterpret_cast<WIN32_FIND_DATAA*>(found));
+}
+
+int FindClose(FileHandle search) { return ::FindClose(ToHandle(search)); }
 
 std::uint32_t GetLastError() { return ::GetLastError(); }
 

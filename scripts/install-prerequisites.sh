@@ -33,17 +33,28 @@ have openssl || need+=(openssl)
 have python3 || need+=(python3)
 have npm || need+=(npm)
 installed wine64 || need+=(wine64)
-installed wine32:i386 || need+=(wine32:i386)
 installed wine || need+=(wine)
+need32=()
+installed wine32:i386 || need32+=(wine32:i386)
 
-if [ ${#need[@]} -gt 0 ]; then
-  echo "installing: ${need[*]}"
+if [ ${#need[@]} -gt 0 ] || [ ${#need32[@]} -gt 0 ]; then
+  echo "installing: ${need[*]} ${need32[*]}"
   sudo=""
   [ "$(id -u)" -eq 0 ] || sudo=sudo
   export DEBIAN_FRONTEND=noninteractive
   $sudo dpkg --add-architecture i386
-  $sudo apt-get update -qq
-  $sudo apt-get install -y -qq "${need[@]}" >/dev/null
+  # A mirror caught mid-sync fails one index (seen with the i386 security
+  # list); the others are still good enough for what follows.
+  $sudo apt-get update -qq || echo "apt-get update failed for some index; going on with the lists it has"
+  if [ ${#need[@]} -gt 0 ]; then
+    $sudo apt-get install -y -qq "${need[@]}" >/dev/null
+  fi
+  # Wine's 32-bit half comes apart from the rest: when the i386 lists lag the
+  # amd64 ones it cannot be installed, and the tests then skip the 32-bit
+  # flavours with the probe's own reason instead of failing the whole run.
+  if [ ${#need32[@]} -gt 0 ] && ! $sudo apt-get install -y -qq "${need32[@]}" >/dev/null; then
+    echo "could not install ${need32[*]}: the 32-bit Wine flavours and the Inno Setup rows will be skipped"
+  fi
 fi
 
 # The compiler and Setup stubs ship inside the npm package, at the version

@@ -20,6 +20,13 @@ void CutOff() {
         file.bytes.assign(file.bytes.size(), '\0');
       }
     }
+    for (auto rename = machine.lazyRenames.rbegin(); rename != machine.lazyRenames.rend();
+         ++rename) {
+      const auto node = machine.files.extract(rename->second);
+      if (!node.empty()) {
+        machine.files[rename->first] = node.mapped();
+      }
+    }
   }
   machine.handles.clear();
   throw Stopped();
@@ -128,6 +135,12 @@ const std::vector<std::uint32_t>& ErrorsFor(const std::string& name) {
        {kErrorAlreadyExists, kErrorFileExists, kErrorAccessDenied, kErrorSharingViolation}},
       {"CloseHandle", {}},
       {"Sleep", {}},
+      {"GetFileTime", {kErrorAccessDenied}},
+      {"SetFileTime", {kErrorAccessDenied, kErrorDiskFull}},
+      {"GetSystemTimeAsFileTime", {}},
+      {"FindFirstFileA", {kErrorFileNotFound, kErrorAccessDenied}},
+      {"FindNextFileA", {kErrorAccessDenied}},
+      {"FindClose", {}},
       {"DeleteFileA", {kErrorAccessDenied, kErrorSharingViolation}},
       {"RegOpenKeyExA", {kErrorFileNotFound, kErrorAccessDenied}},
       {"RegQueryValueExA", {kErrorFileNotFound, kErrorAccessDenied, kErrorMoreData}},
@@ -257,7 +270,8 @@ FileHandle CreateFileA(const char* path, std::uint32_t access, std::uint32_t sha
     if (found != machine.files.end() && found->second.lock != fake::Lock::kNone) {
       return fake::FailOpen(kErrorSharingViolation);
     }
-    machine.files[path] = {"", fake::Lock::kNone, true};
+    ++machine.clock;
+    machine.files[path] = {"", fake::Lock::kNone, true, machine.clock, machine.clock};
   }
   machine.handles[++next] = {path, 0};
   return next;
@@ -285,6 +299,7 @@ int WriteFile(FileHandle file, const void* buffer, std::uint32_t size, std::uint
   const auto write = [&](std::size_t count) {
     target.bytes.replace(open.at, count, static_cast<const char*>(buffer), count);
     target.unflushed = true;
+    target.lastWrite = ++machine.clock;
     open.at += count;
   };
   // A kill in the middle of a write leaves a part of it.
@@ -313,7 +328,6 @@ int CloseHandle(FileHandle file) {
 }
 
 int MoveFileExA(const char* existing, const char* newName, std::uint32_t flags) {
-  static_cast<void>(flags);
   if (Injected("MoveFileExA")) {
     // Windows says a file exists only where one stands; elsewhere the
     // injected failure is a refusal instead.
@@ -331,11 +345,18 @@ int MoveFileExA(const char* existing, const char* newName, std::uint32_t flags) 
   if (const std::uint32_t error = fake::Unusable(newName)) {
     return Fail(error == kErrorAccessDenied ? kErrorAlreadyExists : error);
   }
-  if (machine.files.count(newName) != 0) {
+  if (machine.files.count(newName) != 0 && (flags & kMoveFileReplaceExisting) == 0) {
     return Fail(kErrorAlreadyExists);
   }
   machine.files[newName] = from->second;
   machine.files.erase(existing);
+  // The journal holds its records in order: one written through takes the
+  // lazy ones before it to the disk too.
+  if ((flags & kMoveFileWriteThrough) != 0) {
+    machine.lazyRenames.clear();
+  } else {
+    machine.lazyRenames.emplace_back(existing, newName);
+  }
   return 1;
 }
 
@@ -367,6 +388,104 @@ int ReplaceFileA(const char* replaced, const char* replacement) {
 void Sleep(std::uint32_t milliseconds) {
   static_cast<void>(milliseconds);
   Injected("Sleep");
+}
+
+int GetFileTime(FileHandle file, FileTime* created, FileTime* lastAccess, FileTime* lastWrite) {
+  static_cast<void>(lastAccess);
+  if (Injected("GetFileTime")) {
+    return 0;
+  }
+  const fake::File& found = machine.files.at(machine.handles.at(file).path);
+  const auto put = [](FileTime* time, std::uint64_t ticks) {
+    if (time != nullptr) {
+      *time = {static_cast<std::uint32_t>(ticks), static_cast<std::uint32_t>(ticks >> 32)};
+    }
+  };
+  put(created, found.created);
+  put(lastWrite, found.lastWrite);
+  return 1;
+}
+
+int SetFileTime(FileHandle file, const FileTime* created, const FileTime* lastAccess,
+                const FileTime* lastWrite) {
+  static_cast<void>(lastAccess);
+  if (Injected("SetFileTime")) {
+    return 0;
+  }
+  fake::File& found = machine.files.at(machine.handles.at(file).path);
+  const auto take = [](const FileTime* time, std::uint64_t* ticks) {
+    if (time != nullptr) {
+      *ticks = (std::uint64_t{time->high} << 32) | time->low;
+    }
+  };
+  take(created, &found.created);
+  take(lastWrite, &found.lastWrite);
+  return 1;
+}
+
+void GetSystemTimeAsFileTime(FileTime* now) {
+  Injected("GetSystemTimeAsFileTime");
+  ++machine.clock;
+  *now = {static_cast<std::uint32_t>(machine.clock), static_cast<std::uint32_t>(machine.clock >> 32)};
+}
+
+// Matches names in the pattern's folder by the text before its first '*'
+// and after its last: enough for the patterns the program uses.
+FileHandle FindFirstFileA(const char* pattern, FoundFile* found) {
+  static FileHandle next = 0x10000;
+  if (Injected("FindFirstFileA")) {
+    return kInvalidFile;
+  }
+  const std::string text = pattern;
+  const std::string folder = fake::ParentOf(text);
+  const std::string name = text.substr(folder.size() + 1);
+  const std::string head = name.substr(0, name.find('*'));
+  const std::string tail = name.find('*') == std::string::npos ? "" : name.substr(name.rfind('*') + 1);
+  std::vector<FoundFile> matches;
+  const auto match = [&](const std::string& path, std::uint32_t attributes, std::uint64_t created) {
+    const std::string leaf = path.substr(std::min(path.size(), folder.size() + 1));
+    if (fake::ParentOf(path) != folder || leaf.size() < head.size() + tail.size() ||
+        leaf.compare(0, head.size(), head) != 0 ||
+        leaf.compare(leaf.size() - tail.size(), tail.size(), tail) != 0) {
+      return;
+    }
+    FoundFile entry{};
+    entry.attributes = attributes;
+    entry.created = {static_cast<std::uint32_t>(created), static_cast<std::uint32_t>(created >> 32)};
+    std::strncpy(entry.name, leaf.c_str(), sizeof entry.name - 1);
+    matches.push_back(entry);
+  };
+  for (const auto& [path, file] : machine.files) {
+    match(path, kAttributeNormal, file.created);
+  }
+  for (const std::string& path : machine.directories) {
+    match(path, kAttributeDirectory, 0);
+  }
+  if (matches.empty()) {
+    return fake::FailOpen(kErrorFileNotFound);
+  }
+  *found = matches.front();
+  matches.erase(matches.begin());
+  machine.searches[++next] = matches;
+  return next;
+}
+
+int FindNextFileA(FileHandle search, FoundFile* found) {
+  if (Injected("FindNextFileA")) {
+    return 0;
+  }
+  std::vector<FoundFile>& left = machine.searches.at(search);
+  if (left.empty()) {
+    return Fail(18);  // ERROR_NO_MORE_FILES
+  }
+  *found = left.front();
+  left.erase(left.begin());
+  return 1;
+}
+
+int FindClose(FileHandle search) {
+  Injected("FindClose");
+  return machine.searches.erase(search) != 0 ? 1 : Fail(6);
 }
 
 std::uint32_t GetLastError() { return machine.lastError; }

@@ -34,6 +34,8 @@ struct File {
   // Written since it was last flushed: a power cut leaves its length, not
   // its bytes.
   bool unflushed = false;
+  std::uint64_t created = 0;
+  std::uint64_t lastWrite = 0;
 };
 
 // How a run ends at the Nth call: the call fails, or the process is killed
@@ -81,6 +83,11 @@ struct State {
     std::size_t at = 0;
   };
   std::map<Platform::FileHandle, Open> handles;
+  std::map<Platform::FileHandle, std::vector<Platform::FoundFile>> searches;
+  // Renames made without write-through, as (old name, new name), that a
+  // power cut undoes until a write-through rename puts them on the disk.
+  std::vector<std::pair<std::string, std::string>> lazyRenames;
+  std::uint64_t clock = 1000;  // GetSystemTimeAsFileTime, and every write
 
   Fault fault;
   int calls = 0;

@@ -22,6 +22,7 @@ const std::string kConf = "C:\\fw\\Tavrex\\visaconf.ini";
 const std::string kBak = "C:\\fw\\Tavrex\\visaini.bak";
 const std::string kLib = "C:\\windows\\syswow64\\visa32.dll";
 const std::string kAcmeCopy = "C:\\windows\\syswow64\\visa32.Acme.dll";
+const std::string kAcmeSecond = "C:\\windows\\syswow64\\visa32.Acme.2.dll";
 const std::string kOther = "C:\\fw\\Tavrex\\other.ini";
 const std::string kConfTemporary = "C:\\fw\\Tavrex\\visaprep.tmp";
 const std::string kLibTemporary = "C:\\windows\\syswow64\\visaprep.tmp";
@@ -30,8 +31,16 @@ struct Start {
   bool conf;
   bool bak;
   const char* company;  // of visa32.dll; null: no library
-  bool earlierCopy;
+  // visa32.Acme.dll: none, an older library of Acme's ("earlier"), or the
+  // same bytes as visa32.dll ("lib").
+  const char* earlierCopy;
 };
+
+fake::VersionValues VersionOf(const std::string& company) {
+  return {{"\\", "fixed"},
+          {"\\VarFileInfo\\Translation", std::string("\x09\x04\xB0\x04", 4)},
+          {"\\StringFileInfo\\040904B0\\CompanyName", company + '\0'}};
+}
 
 void Install(const Start& start) {
   fake::Reset();
@@ -42,13 +51,11 @@ void Install(const Start& start) {
   machine.files[kOther].bytes = "unrelated";
   if (start.conf) machine.files[kConf].bytes = "conf";
   if (start.bak) machine.files[kBak].bytes = "bak";
-  if (start.earlierCopy) machine.files[kAcmeCopy].bytes = "earlier";
+  if (start.earlierCopy != nullptr) machine.files[kAcmeCopy].bytes = start.earlierCopy;
+  machine.versions["earlier"] = VersionOf("Acme");
   if (start.company != nullptr) {
     machine.files[kLib].bytes = "lib";
-    machine.versions["lib"] = fake::VersionValues{
-        {"\\", "fixed"},
-        {"\\VarFileInfo\\Translation", std::string("\x09\x04\xB0\x04", 4)},
-        {"\\StringFileInfo\\040904B0\\CompanyName", std::string(start.company) + '\0'}};
+    machine.versions["lib"] = VersionOf(start.company);
   }
 }
 
@@ -63,9 +70,10 @@ std::string NotWhole(const std::map<std::string, fake::File>& files) {
   if (files.count(kBak) != 0 && !Holds(files, kBak, "conf") && !Holds(files, kBak, "bak")) {
     return "a backup that is not whole";
   }
-  if (files.count(kAcmeCopy) != 0 && !Holds(files, kAcmeCopy, "lib") &&
-      !Holds(files, kAcmeCopy, "earlier")) {
-    return "a set-aside library that is not whole";
+  for (const std::string& copy : {kAcmeCopy, kAcmeSecond}) {
+    if (files.count(copy) != 0 && !Holds(files, copy, "lib") && !Holds(files, copy, "earlier")) {
+      return "a set-aside library that is not whole";
+    }
   }
   return "";
 }
@@ -77,6 +85,7 @@ std::string Broken(const Start& start, const std::string& verb, bool cut) {
   const bool backUp = verb == "BackUp" || verb == "BackUp RemoveVisa32";
   const bool restore = verb == "Copy";
   const bool setAside = verb == "RemoveVisa32" || verb == "BackUp RemoveVisa32";
+  const bool putBack = verb == "RestoreVisa32";
 
   // "BackUp" may replace the backup; "Copy" may replace the configuration.
   if (start.conf && !restore && !Holds(files, kConf, "conf") && !Holds(files, kBak, "conf")) {
@@ -87,21 +96,22 @@ std::string Broken(const Start& start, const std::string& verb, bool cut) {
   }
   if (start.company != nullptr && !Holds(files, kLib, "lib")) {
     const std::string copy = std::string("C:\\windows\\syswow64\\visa32.") + start.company + ".dll";
-    // The one loss allowed: a copy of the same company already stands there.
-    const bool copyStands = start.earlierCopy && copy == kAcmeCopy;
-    if (!setAside || (!Holds(files, copy, "lib") && !copyStands)) {
+    if (!setAside || (!Holds(files, copy, "lib") && !Holds(files, kAcmeSecond, "lib"))) {
       return "library lost";
     }
   }
+  // A set-aside copy stays as it is, unless it went back into an empty place.
+  const bool putBackEarlier = putBack && start.company == nullptr && Holds(files, kLib, "earlier");
   if (!Holds(files, kOther, "unrelated") ||
-      (start.earlierCopy && !Holds(files, kAcmeCopy, "earlier"))) {
+      (start.earlierCopy != nullptr && !Holds(files, kAcmeCopy, start.earlierCopy) &&
+       !putBackEarlier)) {
     return "an unrelated file changed";
   }
   if (const std::string broken = NotWhole(files); !broken.empty()) {
     return broken;
   }
   std::set<std::string> allowed = {
-      kConf, kBak, kLib, kOther, kAcmeCopy, "C:\\windows\\syswow64\\visa32.Quarvello.dll"};
+      kConf, kBak, kLib, kOther, kAcmeCopy, kAcmeSecond};
   // Only a run that was cut off, or could not delete, leaves its temporary file.
   if (cut || machine.failedADeletion) {
     allowed.insert({kConfTemporary, kLibTemporary});
@@ -160,15 +170,46 @@ bool RunCut(const char* verb) {
   }
 }
 
+// The files by name, with their bytes and dates.
+std::map<std::string, std::pair<std::string, std::uint64_t>> Snapshot() {
+  std::map<std::string, std::pair<std::string, std::uint64_t>> files;
+  for (const auto& [path, file] : fake::Machine().files) {
+    files[path] = {file.bytes, file.lastWrite};
+  }
+  return files;
+}
+
 TEST(Faults, NothingIsLostWhateverCallFails) {
-  const char* const verbs[] = {"BackUp", "Copy", "RemoveVisa32", "BackUp RemoveVisa32"};
+  const char* const verbs[] = {"BackUp", "Copy", "RemoveVisa32", "BackUp RemoveVisa32",
+                               "RestoreVisa32"};
   const char* const companies[] = {"Acme", "Quarvello", nullptr};
+  const char* const earlierCopies[] = {nullptr, "earlier", "lib"};
+  // The calls that a brief hold is waited out in, and the errors of a hold.
+  const std::set<std::string> retried = {"CreateFileA", "ReplaceFileA", "MoveFileExA",
+                                         "DeleteFileA"};
+  const std::uint32_t holds[] = {Platform::kErrorSharingViolation, Platform::kErrorAccessDenied,
+                                 Platform::kErrorLockViolation};
   int rounds = 0;
   for (const char* verb : verbs) {
-    for (int shape = 0; shape < 2 * 2 * 3 * 2; ++shape) {
+    for (int shape = 0; shape < 2 * 2 * 3 * 3; ++shape) {
       const Start start = {(shape & 1) != 0, (shape & 2) != 0, companies[(shape >> 2) % 3],
-                           shape >= 12};
+                           earlierCopies[shape / 12]};
+      Install(start);
+      RunCut(verb);
+      const auto unhindered = Snapshot();
+      const std::vector<std::string> calls = fake::Machine().callNames;
       for (int call = 1;; ++call) {
+        // A hold that passes changes nothing.
+        if (call <= static_cast<int>(calls.size()) && retried.count(calls[call - 1]) != 0) {
+          for (const std::uint32_t error : holds) {
+            Install(start);
+            fake::Machine().fault = {call, error};
+            RunCut(verb);
+            ASSERT_EQ(Snapshot(), unhindered) << verb << ", shape " << shape << ", a hold of "
+                                              << error << " at call " << call << " ("
+                                              << calls[call - 1] << ")";
+          }
+        }
         bool reached = false;
         for (const fake::Fault& fault : EndingsAt(call)) {
           Install(start);
@@ -223,8 +264,14 @@ bool Installation(bool* mark, int stopBetween = 0) {
 
 TEST(Faults, AnInstallationCutOffAnywhereEndsWholeWhenRunAgain) {
   for (int shape = 0; shape < 4; ++shape) {
-    const Start start = {true, (shape & 1) != 0, "Acme", (shape & 2) != 0};
-    const std::string setAside = start.earlierCopy ? "earlier" : "lib";
+    const Start start = {true, (shape & 1) != 0, "Acme", (shape & 2) != 0 ? "earlier" : nullptr};
+    // Where the library goes: beside an older library of Acme's, the next name.
+    const std::string setAside = start.earlierCopy != nullptr ? kAcmeSecond : kAcmeCopy;
+    std::map<std::string, std::string> installed = {
+        {kConf, "conf"}, {kLib, "quarvello"}, {setAside, "lib"}, {kOther, "unrelated"}};
+    if (start.earlierCopy != nullptr) {
+      installed[kAcmeCopy] = "earlier";
+    }
     // Cuts off the installation as planned; then checks it and runs it
     // again. Gives whether the plan's call was reached.
     const auto cutOff = [&](const fake::Fault& fault, int between) {
@@ -245,7 +292,7 @@ TEST(Faults, AnInstallationCutOffAnywhereEndsWholeWhenRunAgain) {
       // what later runs trust is whole.
       EXPECT_TRUE(Holds(machine.files, kConf, "conf") || Holds(machine.files, kBak, "conf"))
           << where;
-      EXPECT_TRUE(Holds(machine.files, kLib, "lib") || Holds(machine.files, kAcmeCopy, setAside))
+      EXPECT_TRUE(Holds(machine.files, kLib, "lib") || Holds(machine.files, setAside, "lib"))
           << where;
       EXPECT_EQ(NotWhole(machine.files), "") << where;
       // Then the same installation again, to its end.
@@ -255,11 +302,7 @@ TEST(Faults, AnInstallationCutOffAnywhereEndsWholeWhenRunAgain) {
       for (const auto& [path, file] : machine.files) {
         files[path] = file.bytes;
       }
-      EXPECT_EQ(
-          files,
-          (std::map<std::string, std::string>{
-              {kConf, "conf"}, {kLib, "quarvello"}, {kAcmeCopy, setAside}, {kOther, "unrelated"}}))
-          << where;
+      EXPECT_EQ(files, installed) << where;
       EXPECT_FALSE(mark) << where;
       return reached;
     };

@@ -120,11 +120,16 @@ struct SetAsideRow {
   const char* name;
   std::optional<std::string> company;  // none: no version information
   std::map<std::string, std::string> expected;
-  std::map<std::string, std::string> earlier;  // files already there besides the library
+  // Files already there besides the library; bytes "Company#..." carry a
+  // version resource of that company. Made in the order of `made`.
+  std::map<std::string, std::string> earlier;
   fake::Lock lock = fake::Lock::kNone;
   std::set<unsigned char> leadBytes;
   std::string systemDirectory = "C:\\windows\\syswow64";
   bool noLibrary = false;
+  const char* verb = "RemoveVisa32";
+  std::vector<std::string> made = {};
+  std::set<std::string> folders = {};
 };
 
 const std::string kLongDirectory = "C:\\" + std::string(120, 'd');
@@ -134,10 +139,89 @@ const SetAsideRow kSetAsideRows[] = {
     {"the kept company stays", "Quarvello", {{kLib, "lib"}}},
     {"case matters", "quarvello", {{kSys + "visa32.quarvello.dll", "lib"}}},
     {"a trailing blank matters", "Quarvello ", {{kSys + "visa32.Quarvello .dll", "lib"}}},
-    {"an earlier copy stays unchanged",
+    {"a second library of the same company gets the next number",
      "Acme",
-     {{kSys + "visa32.Acme.dll", "earlier"}},
+     {{kSys + "visa32.Acme.dll", "earlier"}, {kSys + "visa32.Acme.2.dll", "lib"}},
      {{kSys + "visa32.Acme.dll", "earlier"}}},
+    {"a copy with the same bytes is the copy",
+     "Acme",
+     {{kSys + "visa32.Acme.dll", "lib"}},
+     {{kSys + "visa32.Acme.dll", "lib"}}},
+    {"a copy under a later number is the copy too",
+     "Acme",
+     {{kSys + "visa32.Acme.dll", "earlier"}, {kSys + "visa32.Acme.2.dll", "lib"}},
+     {{kSys + "visa32.Acme.dll", "earlier"}, {kSys + "visa32.Acme.2.dll", "lib"}}},
+    {"a part of the library is no copy",
+     "Acme",
+     {{kSys + "visa32.Acme.dll", "li"}, {kSys + "visa32.Acme.2.dll", "lib"}},
+     {{kSys + "visa32.Acme.dll", "li"}}},
+    {"no free name: it stays",
+     "Acme",
+     {{kLib, "lib"}, {kSys + "visa32.Acme.dll", "1"}, {kSys + "visa32.Acme.2.dll", "2"},
+      {kSys + "visa32.Acme.3.dll", "3"}, {kSys + "visa32.Acme.4.dll", "4"},
+      {kSys + "visa32.Acme.5.dll", "5"}, {kSys + "visa32.Acme.6.dll", "6"},
+      {kSys + "visa32.Acme.7.dll", "7"}, {kSys + "visa32.Acme.8.dll", "8"},
+      {kSys + "visa32.Acme.9.dll", "9"}},
+     {{kSys + "visa32.Acme.dll", "1"}, {kSys + "visa32.Acme.2.dll", "2"},
+      {kSys + "visa32.Acme.3.dll", "3"}, {kSys + "visa32.Acme.4.dll", "4"},
+      {kSys + "visa32.Acme.5.dll", "5"}, {kSys + "visa32.Acme.6.dll", "6"},
+      {kSys + "visa32.Acme.7.dll", "7"}, {kSys + "visa32.Acme.8.dll", "8"},
+      {kSys + "visa32.Acme.9.dll", "9"}}},
+    {"a folder at the name is passed over",
+     "Acme",
+     {{kSys + "visa32.Acme.2.dll", "lib"}},
+     {},
+     fake::Lock::kNone,
+     {},
+     "C:\\windows\\syswow64",
+     false,
+     "RemoveVisa32",
+     {},
+     {kSys + "visa32.Acme.dll"}},
+    {"a numbered name too long for its buffer: it stays",
+     std::string(120, 'c'),
+     {{kLongDirectory + "\\visa32.dll", "lib"},
+      {kLongDirectory + "\\visa32." + std::string(120, 'c') + ".dll", "earlier"}},
+     {{kLongDirectory + "\\visa32." + std::string(120, 'c') + ".dll", "earlier"}},
+     fake::Lock::kNone,
+     {},
+     kLongDirectory},
+    // Putting back what was set aside, only into an empty place.
+    {"put back into an empty place",
+     "Acme",
+     {{kLib, "Acme#1"}},
+     {{kSys + "visa32.Acme.dll", "Acme#1"}},
+     fake::Lock::kNone, {}, "C:\\windows\\syswow64", true, "RestoreVisa32"},
+    {"a library in place stays, whatever its company",
+     "Quarvello",
+     {{kLib, "lib"}, {kSys + "visa32.Acme.dll", "Acme#1"}},
+     {{kSys + "visa32.Acme.dll", "Acme#1"}},
+     fake::Lock::kNone, {}, "C:\\windows\\syswow64", false, "RestoreVisa32"},
+    {"the copy made last goes back, not the last by name",
+     "Acme",
+     {{kLib, "Acme#1"}, {kSys + "visa32.Zeta.dll", "Zeta#1"}},
+     {{kSys + "visa32.Acme.dll", "Acme#1"}, {kSys + "visa32.Zeta.dll", "Zeta#1"}},
+     fake::Lock::kNone, {}, "C:\\windows\\syswow64", true, "RestoreVisa32",
+     {kSys + "visa32.Zeta.dll", kSys + "visa32.Acme.dll"}},
+    {"a numbered copy made last goes back",
+     "Acme",
+     {{kLib, "Acme#2"}, {kSys + "visa32.Acme.dll", "Acme#1"}},
+     {{kSys + "visa32.Acme.dll", "Acme#1"}, {kSys + "visa32.Acme.2.dll", "Acme#2"}},
+     fake::Lock::kNone, {}, "C:\\windows\\syswow64", true, "RestoreVisa32",
+     {kSys + "visa32.Acme.dll", kSys + "visa32.Acme.2.dll"}},
+    {"a name and a company that disagree: left alone",
+     "Acme",
+     {{kSys + "visa32.Zeta.dll", "Acme#1"}, {kSys + "visa32.Quarvello.dll", "Quarvello#1"},
+      {kSys + "visa32.Acme.10.dll", "Acme#10"}},
+     {{kSys + "visa32.Zeta.dll", "Acme#1"}, {kSys + "visa32.Quarvello.dll", "Quarvello#1"},
+      {kSys + "visa32.Acme.10.dll", "Acme#10"}},
+     fake::Lock::kNone, {}, "C:\\windows\\syswow64", true, "RestoreVisa32"},
+    {"a folder of that name: left alone",
+     "Acme",
+     {},
+     {},
+     fake::Lock::kNone, {}, "C:\\windows\\syswow64", true, "RestoreVisa32", {},
+     {kSys + "visa32.Acme.dll"}},
     {"no version information: it stays", std::nullopt, {{kLib, "lib"}}},
     {"no library: nothing", "Acme", {}, {}, fake::Lock::kNone, {}, "C:\\windows\\syswow64", true},
     {"held open: the copy is made and the library stays",
@@ -182,6 +266,7 @@ TEST(SetAside, MovesOnlyAForeignLibraryAndNeverLosesIt) {
     fake::State& machine = fake::Machine();
     machine.systemDirectory = row.systemDirectory;
     machine.directories = {row.systemDirectory};
+    machine.directories.insert(row.folders.begin(), row.folders.end());
     machine.leadBytes = row.leadBytes;
     if (!row.noLibrary) {
       fake::File& library = machine.files[row.systemDirectory + "\\visa32.dll"];
@@ -193,8 +278,15 @@ TEST(SetAside, MovesOnlyAForeignLibraryAndNeverLosesIt) {
     }
     for (const auto& [path, bytes] : row.earlier) {
       machine.files[path].bytes = bytes;
+      if (bytes.find('#') != std::string::npos) {
+        machine.versions[bytes] = Version({{"040904B0", bytes.substr(0, bytes.find('#'))}});
+      }
     }
-    EXPECT_EQ(RunCommand("RemoveVisa32"), 0) << row.name;
+    for (std::size_t order = 0; order < row.made.size(); ++order) {
+      machine.files[row.made[order]].created = 100 + order;
+      machine.files[row.made[order]].lastWrite = 200 - order;  // the libraries' own dates
+    }
+    EXPECT_EQ(RunCommand(row.verb), 0) << row.name;
     std::map<std::string, std::string> files;
     for (const auto& [path, file] : machine.files) {
       files[path] = file.bytes;

@@ -11,3 +11,6 @@ void RestoreConfiguration() { gPhaseCalls += "restore;"; }
 void SetAsideForeignLibrary(const char* systemDirectory) {
   gPhaseCalls += std::string("set-aside ") + systemDirectory + ";";
 }
+void RestoreForeignLibrary(const char* systemDirectory) {
+  gPhaseCalls += std::string("put back ") + systemDirectory + ";";
+}

@@ -1,0 +1,67 @@
+// Puts the library that an installation set aside back as visa32.dll, once
+// that installation's own library is gone: after a failed installation,
+// and after an uninstall.
+#include "app/Phases.h"
+#include "copy/WholeCopy.h"
+#include "library/CompanyName.h"
+#include "library/SetAsideName.h"
+#include "platform/Platform.h"
+#include "text/Text.h"
+
+namespace {
+
+// True when `path` is a set-aside copy by the rules it was made by: its own
+// company, read from its own version information, and one of the names
+// that company's copies get.
+bool IsSetAsideCopy(const char* path, const char* systemDirectory) {
+  char company[kTextSize];
+  if (!QueryCompanyName(path, company)) {
+    return false;
+  }
+  for (int number = 1; number <= kMostSetAsideCopies; ++number) {
+    char name[kTextSize];
+    if (ComposeSetAsideName(name, systemDirectory, company, number) && TextEquals(name, path)) {
+      return true;
+    }
+  }
+  return false;
+}
+
+std::uint64_t Ticks(const Platform::FileTime& time) {
+  return (std::uint64_t{time.high} << 32) | time.low;
+}
+
+}  // namespace
+
+void RestoreForeignLibrary(const char* systemDirectory) {
+  char library[kTextSize];
+  char pattern[kTextSize];
+  if (!ComposeText(library, {systemDirectory, "\\visa32.dll"}) ||
+      !ComposeText(pattern, {systemDirectory, "\\visa32.*"})) {
+    return;
+  }
+  // The copy set aside last is the one with the latest creation time, which
+  // each copy gets when it is made; its last-write time is the library's own.
+  Platform::FoundFile found;
+  const Platform::FileHandle search = Platform::FindFirstFileA(pattern, &found);
+  if (search == Platform::kInvalidFile) {
+    return;
+  }
+  char newest[kTextSize] = "";
+  std::uint64_t newestTime = 0;
+  do {
+    char path[kTextSize];
+    if ((found.attributes & Platform::kAttributeDirectory) == 0 &&
+        ComposeText(path, {systemDirectory, "\\", found.name}) &&
+        Ticks(found.created) >= newestTime && IsSetAsideCopy(path, systemDirectory)) {
+      newestTime = Ticks(found.created);
+      ComposeText(newest, {path});
+    }
+  } while (Platform::FindNextFileA(search, &found) != 0);
+  Platform::FindClose(search);
+  // The rename never replaces: a library that is in place, whatever its
+  // company, stays, and so does the copy.
+  if (newest[0] != '\0') {
+    MoveFileWhenFree(newest, library);
+  }
+}
