@@ -28,11 +28,11 @@ bool IsPlainFileNameComponent(const char* name) {
 
 }  // namespace
 
-bool ComposeSetAsideName(char (&path)[kTextSize], const char* systemDirectory,
-                         const char* company, int number) {
+bool ComposeSetAsideName(char (&path)[kTextSize], const char* systemDirectory, const char* company,
+                         int number) {
   // The first copy keeps the name it always had: no number.
   const char suffix[3] = {'.', static_cast<char>('0' + number), '\0'};
   return !TextEquals(company, "Quarvello") && IsPlainFileNameComponent(company) &&
-         ComposeText(path, {systemDirectory, "\\visa32.", company, number > 1 ? suffix : "",
-                            ".dll"});
+         ComposeText(path,
+                     {systemDirectory, "\\visa32.", company, number > 1 ? suffix : "", ".dll"});
 }

@@ -11,5 +11,5 @@ constexpr int kMostSetAsideCopies = 9;
 // for a name that is no plain file name (the name comes from the library
 // itself, and must not choose where its copy lands), and for a path that
 // does not fit.
-bool ComposeSetAsideName(char (&path)[kTextSize], const char* systemDirectory,
-                         const char* company, int number);
+bool ComposeSetAsideName(char (&path)[kTextSize], const char* systemDirectory, const char* company,
+                         int number);

@@ -27,12 +27,14 @@ static_assert(kGenericRead == GENERIC_READ && kGenericWrite == GENERIC_WRITE &&
                   kShareRead == FILE_SHARE_READ && kDelete == DELETE &&
                   kShareAll == (FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE) &&
                   kAttributeNormal == FILE_ATTRIBUTE_NORMAL && kCreateAlways == CREATE_ALWAYS &&
-                  kOpenExisting == OPEN_EXISTING && kMoveFileWriteThrough == MOVEFILE_WRITE_THROUGH &&
+                  kOpenExisting == OPEN_EXISTING &&
+                  kMoveFileWriteThrough == MOVEFILE_WRITE_THROUGH &&
                   kMoveFileReplaceExisting == MOVEFILE_REPLACE_EXISTING &&
                   kAttributeDirectory == FILE_ATTRIBUTE_DIRECTORY,
               "file flags must match Win32");
 // The time and search records are handed to Windows as they are.
-static_assert(sizeof(FileTime) == sizeof(FILETIME) && sizeof(FoundFile) == sizeof(WIN32_FIND_DATAA) &&
+static_assert(sizeof(FileTime) == sizeof(FILETIME) &&
+                  sizeof(FoundFile) == sizeof(WIN32_FIND_DATAA) &&
                   offsetof(FoundFile, created) == offsetof(WIN32_FIND_DATAA, ftCreationTime) &&
                   offsetof(FoundFile, name) == offsetof(WIN32_FIND_DATAA, cFileName),
               "records must match Win32");

@@ -426,7 +426,8 @@ int SetFileTime(FileHandle file, const FileTime* created, const FileTime* lastAc
 void GetSystemTimeAsFileTime(FileTime* now) {
   Injected("GetSystemTimeAsFileTime");
   ++machine.clock;
-  *now = {static_cast<std::uint32_t>(machine.clock), static_cast<std::uint32_t>(machine.clock >> 32)};
+  *now = {static_cast<std::uint32_t>(machine.clock),
+          static_cast<std::uint32_t>(machine.clock >> 32)};
 }
 
 // Matches names in the pattern's folder by the text before its first '*'
@@ -440,7 +441,8 @@ FileHandle FindFirstFileA(const char* pattern, FoundFile* found) {
   const std::string folder = fake::ParentOf(text);
   const std::string name = text.substr(folder.size() + 1);
   const std::string head = name.substr(0, name.find('*'));
-  const std::string tail = name.find('*') == std::string::npos ? "" : name.substr(name.rfind('*') + 1);
+  const std::string tail =
+      name.find('*') == std::string::npos ? "" : name.substr(name.rfind('*') + 1);
   std::vector<FoundFile> matches;
   const auto match = [&](const std::string& path, std::uint32_t attributes, std::uint64_t created) {
     const std::string leaf = path.substr(std::min(path.size(), folder.size() + 1));
@@ -451,7 +453,8 @@ FileHandle FindFirstFileA(const char* pattern, FoundFile* found) {
     }
     FoundFile entry{};
     entry.attributes = attributes;
-    entry.created = {static_cast<std::uint32_t>(created), static_cast<std::uint32_t>(created >> 32)};
+    entry.created = {static_cast<std::uint32_t>(created),
+                     static_cast<std::uint32_t>(created >> 32)};
     std::strncpy(entry.name, leaf.c_str(), sizeof entry.name - 1);
     matches.push_back(entry);
   };

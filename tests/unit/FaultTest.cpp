@@ -36,6 +36,11 @@ struct Start {
   const char* earlierCopy;
 };
 
+// Each of the site's files has a date of its own, which its copies carry.
+std::uint64_t DateOf(const std::string& bytes) {
+  return bytes.empty() ? 0 : 500 + static_cast<unsigned char>(bytes[0]);
+}
+
 fake::VersionValues VersionOf(const std::string& company) {
   return {{"\\", "fixed"},
           {"\\VarFileInfo\\Translation", std::string("\x09\x04\xB0\x04", 4)},
@@ -57,6 +62,9 @@ void Install(const Start& start) {
     machine.files[kLib].bytes = "lib";
     machine.versions["lib"] = VersionOf(start.company);
   }
+  for (auto& [path, file] : machine.files) {
+    file.lastWrite = DateOf(file.bytes);
+  }
 }
 
 bool Holds(const std::map<std::string, fake::File>& files, const std::string& path,
@@ -73,6 +81,15 @@ std::string NotWhole(const std::map<std::string, fake::File>& files) {
   for (const std::string& copy : {kAcmeCopy, kAcmeSecond}) {
     if (files.count(copy) != 0 && !Holds(files, copy, "lib") && !Holds(files, copy, "earlier")) {
       return "a set-aside library that is not whole";
+    }
+  }
+  for (const std::string& name : {kConf, kBak, kLib, kAcmeCopy, kAcmeSecond}) {
+    const auto found = files.find(name);
+    const bool site =
+        found != files.end() && (found->second.bytes == "conf" || found->second.bytes == "bak" ||
+                                 found->second.bytes == "lib" || found->second.bytes == "earlier");
+    if (site && found->second.lastWrite != DateOf(found->second.bytes)) {
+      return "a copy not dated as its source: " + name;
     }
   }
   return "";
@@ -110,8 +127,7 @@ std::string Broken(const Start& start, const std::string& verb, bool cut) {
   if (const std::string broken = NotWhole(files); !broken.empty()) {
     return broken;
   }
-  std::set<std::string> allowed = {
-      kConf, kBak, kLib, kOther, kAcmeCopy, kAcmeSecond};
+  std::set<std::string> allowed = {kConf, kBak, kLib, kOther, kAcmeCopy, kAcmeSecond};
   // Only a run that was cut off, or could not delete, leaves its temporary file.
   if (cut || machine.failedADeletion) {
     allowed.insert({kConfTemporary, kLibTemporary});
@@ -205,9 +221,9 @@ TEST(Faults, NothingIsLostWhateverCallFails) {
             Install(start);
             fake::Machine().fault = {call, error};
             RunCut(verb);
-            ASSERT_EQ(Snapshot(), unhindered) << verb << ", shape " << shape << ", a hold of "
-                                              << error << " at call " << call << " ("
-                                              << calls[call - 1] << ")";
+            ASSERT_EQ(Snapshot(), unhindered)
+                << verb << ", shape " << shape << ", a hold of " << error << " at call " << call
+                << " (" << calls[call - 1] << ")";
           }
         }
         bool reached = false;

@@ -3,6 +3,8 @@
 // checks what it left on disk, its exit status and that it printed nothing.
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <map>
 #include <set>
 #include <string>
 #include <vector>
@@ -200,16 +202,51 @@ const ConfigCase kConfigCases[] = {
      {{kConf, "new"}, {kBak, "old"}}},
 };
 
-void Prepare(const wine::fs::path& root, const Files& files,
-             const std::vector<std::string>& folders) {
+// A whole second, years ago, and one more for each step of `order`.
+wine::fs::file_time_type OldDate(int order = 0) {
+  using namespace std::chrono;
+  const auto now =
+      duration_cast<seconds>(wine::fs::file_time_type::clock::now().time_since_epoch());
+  return wine::fs::file_time_type(duration_cast<wine::fs::file_time_type::duration>(
+      now - seconds(6 * 365 * 86400) + seconds(order * 3600)));
+}
+
+// The last-write time of each file below `root` that holds one of `dated`'s
+// bytes, and the time that those bytes should have carried with them.
+std::set<std::string> WrongDates(const wine::fs::path& root,
+                                 const std::map<std::string, wine::fs::file_time_type>& dated,
+                                 const std::string& pattern = "") {
+  std::set<std::string> wrong;
+  for (const auto& [name, bytes] : wine::FilesBelow(root, pattern)) {
+    const auto date = dated.find(bytes);
+    if (date != dated.end() && wine::fs::last_write_time(root / name) != date->second) {
+      wrong.insert(name);
+    }
+  }
+  return wrong;
+}
+
+// Writes `files`, each dated years ago; gives each one's bytes with its date.
+std::map<std::string, wine::fs::file_time_type> WriteDated(const wine::fs::path& root,
+                                                           const Files& files) {
+  std::map<std::string, wine::fs::file_time_type> dated;
+  for (const auto& [name, bytes] : files) {
+    wine::WriteFile(root / name, bytes);
+    wine::fs::last_write_time(root / name, OldDate());
+    dated[bytes] = OldDate();
+  }
+  return dated;
+}
+
+std::map<std::string, wine::fs::file_time_type> Prepare(const wine::fs::path& root,
+                                                        const Files& files,
+                                                        const std::vector<std::string>& folders) {
   wine::fs::remove_all(root);
   wine::fs::create_directories(root / "cwd");
   for (const std::string& folder : folders) {
     wine::fs::create_directories(root / folder);
   }
-  for (const auto& [name, bytes] : files) {
-    wine::WriteFile(root / name, bytes);
-  }
+  return WriteDated(root, files);
 }
 
 TEST(Wine, BacksUpAndRestoresTheConfiguration) {
@@ -218,7 +255,7 @@ TEST(Wine, BacksUpAndRestoresTheConfiguration) {
     if (row.wow64Only && !wine::CurrentPrefix().system64) {
       continue;
     }
-    Prepare(root, row.start, row.folders);
+    const auto dated = Prepare(root, row.start, row.folders);
     const auto folders = wine::FoldersBelow(root);
     const auto others = wine::FileNamesBelow(wine::CurrentPrefix().driveC, "vp/");
     for (const Step& step : row.steps) {
@@ -229,6 +266,8 @@ TEST(Wine, BacksUpAndRestoresTheConfiguration) {
           << row.name << ": " << step.commandLine;
     }
     EXPECT_EQ(wine::FilesBelow(root), row.expected) << row.name;
+    EXPECT_EQ(WrongDates(root, dated), kNoChanges)
+        << row.name << ": copies not dated as their source";
     EXPECT_EQ(wine::FoldersBelow(root), folders) << row.name << ": folders changed";
     EXPECT_EQ(wine::Changes(others, wine::FileNamesBelow(wine::CurrentPrefix().driveC, "vp/")),
               kNoChanges)
@@ -243,7 +282,9 @@ struct LibraryCase {
   Files earlier = {};   // visa32* files there before, by name: test library
   bool hold = false;    // another process holds visa32.dll open, readable
   std::string commandLine = "visaprep.exe RemoveVisa32";
-  bool planted = false;  // a version.dll lies beside visaprep.exe
+  bool planted = false;                // a version.dll lies beside visaprep.exe
+  std::string folder = "";             // a folder of this name in the system directory
+  std::vector<std::string> made = {};  // `earlier` names, set aside in this order
 };
 
 const LibraryCase kLibraryCases[] = {
@@ -265,10 +306,57 @@ const LibraryCase kLibraryCases[] = {
     {"no CompanyName leaves it", "no-company", {{"visa32.dll", "no-company"}}},
     {"no version information leaves it", "plain", {{"visa32.dll", "plain"}}},
     {"no library: nothing", "", {}},
-    {"an earlier set-aside copy stays unchanged",
+    {"a second library of the same company: both kept",
      "acme2",
+     {{"visa32.Acme Corp.dll", "acme"}, {"visa32.Acme Corp.2.dll", "acme2"}},
+     {{"visa32.Acme Corp.dll", "acme"}}},
+    {"the same library set aside before is its copy",
+     "acme",
      {{"visa32.Acme Corp.dll", "acme"}},
      {{"visa32.Acme Corp.dll", "acme"}}},
+    {"a folder at the set-aside name is passed over",
+     "acme",
+     {{"visa32.Acme Corp.2.dll", "acme"}},
+     {},
+     false,
+     "visaprep.exe RemoveVisa32",
+     false,
+     "visa32.Acme Corp.dll"},
+    {"put back into an empty place",
+     "",
+     {{"visa32.dll", "acme"}},
+     {{"visa32.Acme Corp.dll", "acme"}},
+     false,
+     "visaprep.exe RestoreVisa32"},
+    {"a library in place is never replaced",
+     "quarvello",
+     {{"visa32.dll", "quarvello"}, {"visa32.Acme Corp.dll", "acme"}},
+     {{"visa32.Acme Corp.dll", "acme"}},
+     false,
+     "visaprep.exe RestoreVisa32"},
+    {"a name and a company that disagree: left alone",
+     "",
+     {{"visa32.Neutral Instruments.dll", "acme"}, {"visa32.Quarvello.dll", "quarvello"}},
+     {{"visa32.Neutral Instruments.dll", "acme"}, {"visa32.Quarvello.dll", "quarvello"}},
+     false,
+     "visaprep.exe RestoreVisa32"},
+    {"two companies set aside at different times: the later goes back",
+     "",
+     {{"visa32.dll", "acme"}, {"visa32.Neutral Instruments.dll", "neutral"}},
+     {{"visa32.Acme Corp.dll", "acme"}, {"visa32.Neutral Instruments.dll", "neutral"}},
+     false,
+     "visaprep.exe RestoreVisa32",
+     false,
+     "",
+     {"visa32.Neutral Instruments.dll", "visa32.Acme Corp.dll"}},
+    {"a folder of that name is left alone",
+     "",
+     {},
+     {},
+     false,
+     "visaprep.exe RestoreVisa32",
+     false,
+     "visa32.Acme Corp.dll"},
     {"a held library stays, and so does its copy",
      "acme",
      {{"visa32.dll", "acme"}, {"visa32.Acme Corp.dll", "acme"}},
@@ -333,11 +421,19 @@ TEST(Wine, SetsAsideOnlyAForeignLibrary) {
       ClearLibraries(*prefix.system64);
       wine::WriteFile(*prefix.system64 / "visa32.dll", untouched);
     }
-    for (const auto& [name, bytes] : WithLibraryBytes(row.earlier)) {
-      wine::WriteFile(prefix.system32 / name, bytes);
-    }
+    Files start = WithLibraryBytes(row.earlier);
     if (!row.library.empty()) {
-      wine::WriteFile(prefix.system32 / "visa32.dll", wine::TestLibrary(row.library));
+      start["visa32.dll"] = wine::TestLibrary(row.library);
+    }
+    auto dated = WriteDated(prefix.system32, start);
+    // The platform's creation time tells the order; Wine's is the last-write time.
+    for (std::size_t order = 0; order < row.made.size(); ++order) {
+      wine::fs::last_write_time(prefix.system32 / row.made[order],
+                                OldDate(static_cast<int>(order)));
+      dated[start[row.made[order]]] = OldDate(static_cast<int>(order));
+    }
+    if (!row.folder.empty()) {
+      wine::fs::create_directories(prefix.system32 / row.folder);
     }
     const auto others = wine::FileNamesBelow(prefix.driveC, "visa32");
 
@@ -346,6 +442,12 @@ TEST(Wine, SetsAsideOnlyAForeignLibrary) {
 
     EXPECT_EQ(wine::FilesBelow(prefix.system32, "visa32"), WithLibraryBytes(row.expected))
         << row.name;
+    EXPECT_EQ(WrongDates(prefix.system32, dated, "visa32"), kNoChanges)
+        << row.name << ": copies not dated as their library";
+    if (!row.folder.empty()) {
+      EXPECT_TRUE(wine::fs::is_directory(prefix.system32 / row.folder)) << row.name;
+      wine::fs::remove(prefix.system32 / row.folder);
+    }
     EXPECT_EQ(wine::Changes(others, wine::FileNamesBelow(prefix.driveC, "visa32")), kNoChanges)
         << row.name << ": files outside the library's names changed";
     if (prefix.system64) {
