@@ -59,6 +59,13 @@ target_link_options(driver PRIVATE -static)
 target_link_libraries(driver PRIVATE kernel32 advapi32)
 set_target_properties(driver PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${VISAPREP_BIN_DIR}/test)
 
+# The stand-in that installers are built with to be cut off around one of
+# their visaprep runs.
+add_executable(standin WIN32 tests/wine/StandIn.cpp)
+target_compile_options(standin PRIVATE -Os -Wall -Wextra -Werror)
+target_link_options(standin PRIVATE -static)
+set_target_properties(standin PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${VISAPREP_BIN_DIR}/test)
+
 # A version.dll to plant beside visaprep.exe, with undecorated exports as
 # the real one has.
 add_library(planted SHARED tests/wine/Planted.cpp)

@@ -1,7 +1,7 @@
-; A VISA library installer with visaprep around its files.
+; A VISA library installer with visaprep around its files, and its uninstaller.
 ;   ISCC.exe /DVISAPREP=path\visaprep.exe /DPAYLOAD=folder installer.iss
 ; PAYLOAD holds the library's visa32.dll and visaconf.ini; OUTFILE may be
-; set too.
+; set too, and MODE64 to install in 64-bit mode where Windows is 64-bit.
 
 #ifndef PAYLOAD
   #define PAYLOAD "payload"
@@ -14,17 +14,21 @@
 AppName=VISA library
 AppVersion=1.0
 PrivilegesRequired=admin
-CreateAppDir=no
-Uninstallable=no
+DefaultDirName={autopf}\VISA library
+DisableDirPage=yes
 OutputDir=.
 OutputBaseFilename={#OUTFILE}
+#ifdef MODE64
+ArchitecturesInstallIn64BitMode=x64compatible
+#endif
 
 #include "..\installer\visaprep.isi"
 
 [Files]
-Source: "{#PAYLOAD}\visa32.dll"; DestDir: "{sys}"; Flags: ignoreversion
-Source: "{#PAYLOAD}\visaconf.ini"; DestDir: "{reg:HKLM\SOFTWARE\VXIPNP_Alliance\VXIPNP\CurrentVersion,FRAMEWORK_PATH}Tavrex"; \
-  Check: FrameworkKnown; Flags: ignoreversion
+; A 32-bit library, where 32-bit programs look for it in either mode.
+Source: "{#PAYLOAD}\visa32.dll"; DestDir: "{syswow64}"; Flags: ignoreversion
+Source: "{#PAYLOAD}\visaconf.ini"; DestDir: "{code:FrameworkDir}Tavrex"; Check: FrameworkKnown; \
+  Flags: ignoreversion uninsneveruninstall
 ; The tests' stand-ins for a failure and for a cut, once the files are in.
 #ifdef FAIL_AFTER_FILES
 Source: "{tmp}\no-such-file"; DestDir: "{tmp}"; Flags: external
@@ -34,9 +38,17 @@ Source: "{#VISAPREP}"; DestDir: "{tmp}"; DestName: "paused"; AfterInstall: Sleep
 #endif
 
 [Code]
+// The framework directory in the 32-bit registry view, in either mode.
+function FrameworkDir(Param: String): String;
+begin
+  if not RegQueryStringValue(HKLM32, 'SOFTWARE\VXIPNP_Alliance\VXIPNP\CurrentVersion',
+                             'FRAMEWORK_PATH', Result) then
+    Result := '';
+end;
+
 function FrameworkKnown(): Boolean;
 begin
-  Result := ExpandConstant('{reg:HKLM\SOFTWARE\VXIPNP_Alliance\VXIPNP\CurrentVersion,FRAMEWORK_PATH}') <> '';
+  Result := FrameworkDir('') <> '';
 end;
 
 procedure DeinitializeSetup();

@@ -1,4 +1,4 @@
-; A VISA library installer with visaprep around its files.
+; A VISA library installer with visaprep around its files, and its uninstaller.
 ;   makensis -DVISAPREP=path\visaprep.exe -DPAYLOAD=folder installer.nsi
 ; PAYLOAD holds the library's visa32.dll and visaconf.ini; TARGET
 ; (x86-unicode or amd64-unicode) and OUTFILE may be set too.
@@ -11,7 +11,9 @@ Target ${TARGET}
 
 Name "VISA library"
 OutFile "${OUTFILE}"
+InstallDir "$PROGRAMFILES\VISA library"
 RequestExecutionLevel admin
+!define UNINSTALL_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\VISA library"
 
 Section "Prepare"
   !insertmacro VisaprepBackUp
@@ -31,6 +33,11 @@ Section "VISA library"
   !ifdef PAUSE_AFTER_FILES
     Sleep 3600000
   !endif
+  SetOutPath $INSTDIR
+  WriteUninstaller "$INSTDIR\uninstall.exe"
+  WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayName" "VISA library"
+  WriteRegStr HKLM "${UNINSTALL_KEY}" "UninstallString" '"$INSTDIR\uninstall.exe"'
+  WriteRegStr HKLM "${UNINSTALL_KEY}" "QuietUninstallString" '"$INSTDIR\uninstall.exe" /S'
 SectionEnd
 
 Section "Restore"
@@ -45,3 +52,12 @@ FunctionEnd
 Function .onUserAbort
   !insertmacro VisaprepRestore
 FunctionEnd
+
+; The site's visaconf.ini stays: it is the site's, not this library's.
+Section "Uninstall"
+  Delete "$SYSDIR\visa32.dll"
+  !insertmacro VisaprepUninstall
+  DeleteRegKey HKLM "${UNINSTALL_KEY}"
+  Delete "$INSTDIR\uninstall.exe"
+  RMDir $INSTDIR
+SectionEnd

@@ -1,11 +1,13 @@
 ; visaprep for an NSIS installer that lays down a VISA library: before your
 ; files go in, visaprep backs up the site's VISA configuration and sets
 ; aside another company's visa32.dll; after them, and on every way out of a
-; failed or cancelled installation, it puts the configuration back. A run
-; cut off where no handler runs (a power cut, a killed process) leaves a
-; mark in the registry, and the next run puts that run's backup back before
-; making its own; a visaini.bak without the mark is a stranger's, and is
-; never put back.
+; failed or cancelled installation, it puts the configuration back, and a
+; failed or cancelled one puts the library back where the place is still
+; empty. The uninstaller puts back the library that the installation set
+; aside. A run cut off where no handler runs (a power cut, a killed
+; process) leaves a mark in the registry, and the next run puts that run's
+; backup back before making its own; a visaini.bak without the mark is a
+; stranger's, and is never put back.
 ;
 ;   !include "visaprep.nsh"
 ;   Section "Prepare"            !insertmacro VisaprepBackUp    SectionEnd
@@ -13,16 +15,19 @@
 ;   Section "Restore"            !insertmacro VisaprepRestore   SectionEnd
 ;   Function .onInstFailed       !insertmacro VisaprepRestore   FunctionEnd
 ;   Function .onUserAbort        !insertmacro VisaprepRestore   FunctionEnd
+;   Section "Uninstall"  ...delete your files...  !insertmacro VisaprepUninstall  SectionEnd
 ;
-; A script without the two callbacks stays safe: a failed or cancelled run
-; leaves the configuration in visaini.bak and the mark set, and the next run
-; of the installer puts it back first.
+; The installation stops before your files, with a message, when the site's
+; configuration could not be saved. A script without the two callbacks stays
+; safe: a failed or cancelled run leaves the configuration in visaini.bak and
+; the mark set, and the next run of the installer puts it back first.
 ;
 ; Defines, all optional: VISAPREP, the path of visaprep.exe when the
 ; installer is built (default visaprep.exe); VISAPREP_MARK_KEY, the key
-; under HKLM that holds the mark (default Software\<your Name>), in the
-; installer's registry view, which for an x86 installer is the 32-bit one
-; that visaprep sees too. Needs the System plugin that comes with NSIS.
+; under HKLM that holds the mark and the record of a library set aside
+; (default Software\<your Name>), in the installer's registry view, which
+; for an x86 installer is the 32-bit one that visaprep sees too. Needs the
+; System plugin that comes with NSIS.
 
 !ifndef VISAPREP_NSH
 !define VISAPREP_NSH
@@ -34,10 +39,14 @@
   !define VISAPREP_MARK_KEY "Software\$(^Name)"
 !endif
 !define VISAPREP_MARK_VALUE "visaprep backup"
+; "pending" while visaprep may be setting a library aside, "1" once it has:
+; the uninstaller then puts it back. Never set where there was no library.
+!define VISAPREP_LIBRARY_VALUE "visaprep library"
 
 ; "1" from the backup until the configuration is put back.
 Var VisaprepBackedUp
-; The backup file, where visaprep makes it.
+; The configuration file and the backup file, where visaprep makes it.
+Var VisaprepConfiguration
 Var VisaprepBackup
 
 !macro VisaprepBackUp
@@ -48,41 +57,127 @@ Var VisaprepBackup
   Call VisaprepRestore
 !macroend
 
-Function VisaprepBackUp
-  ; $PLUGINSDIR exists only once this is called; the installer deletes it,
-  ; and visaprep.exe with it, when it ends.
+!macro VisaprepUninstall
+  Call un.VisaprepUninstall
+!macroend
+
+; visaprep.exe into $PLUGINSDIR, which the installer or uninstaller deletes,
+; and visaprep.exe with it, when it ends. $0 is the verb.
+!macro VisaprepRunBody UN
+Function ${UN}VisaprepRun
   InitPluginsDir
-  SetOutPath $PLUGINSDIR
-  File "/oname=visaprep.exe" "${VISAPREP}"
-  ReadRegStr $0 HKLM "SOFTWARE\VXIPNP_Alliance\VXIPNP\CurrentVersion" "FRAMEWORK_PATH"
-  StrCpy $VisaprepBackup "$0Tavrex\visaini.bak"
-  ; A run cut off after its backup: that backup is the site's configuration,
-  ; and this run's backup would overwrite it, so it goes back first.
-  ReadRegStr $0 HKLM "${VISAPREP_MARK_KEY}" "${VISAPREP_MARK_VALUE}"
-  StrCmp $0 "" backUp
-    ExecWait '"$PLUGINSDIR\visaprep.exe" Copy'
-    IfFileExists $VisaprepBackup 0 backUp
-      Abort "An interrupted installation saved the VISA configuration in $VisaprepBackup, and it could not be put back."
-  backUp:
+  IfFileExists "$PLUGINSDIR\visaprep.exe" +2
+    File "/oname=$PLUGINSDIR\visaprep.exe" "${VISAPREP}"
   ; Its exit status is always 0: the files tell what it did.
-  ExecWait '"$PLUGINSDIR\visaprep.exe" BackUp RemoveVisa32'
-  WriteRegStr HKLM "${VISAPREP_MARK_KEY}" "${VISAPREP_MARK_VALUE}" 1
-  ; Windows writes the registry to the disk lazily; the mark must be there
-  ; before the installer's files are. 0x80000002 is HKEY_LOCAL_MACHINE.
-  System::Call "advapi32::RegFlushKey(p 0x80000002)"
-  StrCpy $VisaprepBackedUp 1
+  ExecWait '"$PLUGINSDIR\visaprep.exe" $0'
 FunctionEnd
 
-; Puts the configuration back once, and only after the backup; the mark
-; goes once no backup is left.
+; Where the library went, it goes back once the place is empty again, and
+; the record with it; a record of a library still in place stays.
+Function ${UN}VisaprepPutBack
+  ReadRegStr $1 HKLM "${VISAPREP_MARK_KEY}" "${VISAPREP_LIBRARY_VALUE}"
+  StrCmp $1 "" done
+  IfFileExists "$SYSDIR\visa32.dll" done
+    StrCpy $0 RestoreVisa32
+    Call ${UN}VisaprepRun
+    IfFileExists "$SYSDIR\visa32.dll" 0 done
+      DeleteRegValue HKLM "${VISAPREP_MARK_KEY}" "${VISAPREP_LIBRARY_VALUE}"
+  done:
+FunctionEnd
+!macroend
+!insertmacro VisaprepRunBody ""
+!insertmacro VisaprepRunBody "un."
+
+; "time size" of the file $1 in $1, or "" when it cannot be read.
+Function VisaprepStamp
+  ClearErrors
+  GetFileTime $1 $2 $3
+  FileOpen $4 $1 r
+  FileSeek $4 0 END $5
+  FileClose $4
+  StrCpy $1 "$2 $3 $5"
+  IfErrors 0 +2
+    StrCpy $1 ""
+FunctionEnd
+
+; Windows writes the registry to the disk lazily; what the mark says must be
+; there before the installer's files are. 0x80000002 is HKEY_LOCAL_MACHINE.
+!macro VisaprepFlush
+  System::Call "advapi32::RegFlushKey(p 0x80000002)"
+!macroend
+
+Function VisaprepBackUp
+  ReadRegStr $0 HKLM "SOFTWARE\VXIPNP_Alliance\VXIPNP\CurrentVersion" "FRAMEWORK_PATH"
+  StrCpy $VisaprepConfiguration "$0Tavrex\visaconf.ini"
+  StrCpy $VisaprepBackup "$0Tavrex\visaini.bak"
+  ; A run cut off after its backup: that backup is the site's configuration,
+  ; and this run's backup would overwrite it, so it goes back first, and so
+  ; does a library that run set aside before its own was in.
+  ReadRegStr $0 HKLM "${VISAPREP_MARK_KEY}" "${VISAPREP_MARK_VALUE}"
+  StrCmp $0 "" backUp
+    StrCpy $0 Copy
+    Call VisaprepRun
+    IfFileExists $VisaprepBackup 0 +2
+      Abort "An interrupted installation saved the VISA configuration in $VisaprepBackup, and it could not be put back."
+    Call VisaprepPutBack
+  backUp:
+  StrCpy $0 BackUp
+  Call VisaprepRun
+  ; Only a backup that this run made, with the configuration's date and
+  ; size, is ever put back; without one the configuration must not change.
+  IfFileExists $VisaprepConfiguration check
+    IfFileExists $VisaprepBackup library saved
+  check:
+    StrCpy $1 $VisaprepConfiguration
+    Call VisaprepStamp
+    StrCpy $6 $1
+    StrCpy $1 $VisaprepBackup
+    Call VisaprepStamp
+    StrCmp $6 "" +2
+    StrCmp $1 $6 saved
+      Abort "The VISA configuration in $VisaprepConfiguration could not be saved, so the installation stops before changing it."
+  saved:
+  WriteRegStr HKLM "${VISAPREP_MARK_KEY}" "${VISAPREP_MARK_VALUE}" 1
+  StrCpy $VisaprepBackedUp 1
+  library:
+  ReadRegStr $0 HKLM "${VISAPREP_MARK_KEY}" "${VISAPREP_LIBRARY_VALUE}"
+  StrCmp $0 "" 0 +3
+  IfFileExists "$SYSDIR\visa32.dll" 0 +2
+    WriteRegStr HKLM "${VISAPREP_MARK_KEY}" "${VISAPREP_LIBRARY_VALUE}" pending
+  !insertmacro VisaprepFlush
+  StrCpy $0 RemoveVisa32
+  Call VisaprepRun
+  ReadRegStr $0 HKLM "${VISAPREP_MARK_KEY}" "${VISAPREP_LIBRARY_VALUE}"
+  StrCmp $0 pending 0 recorded
+    IfFileExists "$SYSDIR\visa32.dll" 0 +3
+      DeleteRegValue HKLM "${VISAPREP_MARK_KEY}" "${VISAPREP_LIBRARY_VALUE}"
+      Goto +2
+    WriteRegStr HKLM "${VISAPREP_MARK_KEY}" "${VISAPREP_LIBRARY_VALUE}" 1
+    !insertmacro VisaprepFlush
+  recorded:
+FunctionEnd
+
+; Puts the configuration back once, and only after this run's backup; the
+; mark goes once no backup is left. After a failure before the library was
+; in, the library that was set aside goes back too.
 Function VisaprepRestore
-  StrCmp $VisaprepBackedUp 1 0 restored
-    ExecWait '"$PLUGINSDIR\visaprep.exe" Copy'
+  StrCmp $VisaprepBackedUp 1 0 library
+    StrCpy $0 Copy
+    Call VisaprepRun
     StrCpy $VisaprepBackedUp ""
-    IfFileExists $VisaprepBackup restored
+    IfFileExists $VisaprepBackup library
       DeleteRegValue HKLM "${VISAPREP_MARK_KEY}" "${VISAPREP_MARK_VALUE}"
-      DeleteRegKey /ifempty HKLM "${VISAPREP_MARK_KEY}"
-  restored:
+  library:
+  Call VisaprepPutBack
+  DeleteRegKey /ifempty HKLM "${VISAPREP_MARK_KEY}"
+FunctionEnd
+
+; After the uninstaller has deleted the library's files: the library that
+; the installation set aside goes back, and the record goes in any case.
+Function un.VisaprepUninstall
+  Call un.VisaprepPutBack
+  DeleteRegValue HKLM "${VISAPREP_MARK_KEY}" "${VISAPREP_LIBRARY_VALUE}"
+  DeleteRegKey /ifempty HKLM "${VISAPREP_MARK_KEY}"
 FunctionEnd
 
 !endif

@@ -18,6 +18,8 @@ done
 work=$(mktemp -d /tmp/visaprep-msi.XXXXXX)
 trap 'rm -rf "$work"' EXIT
 options=(-a "$arch" -D "PLATFORM=$arch")
+# The 64-bit test build of visaprep sees the 64-bit system folder.
+[ "$arch" = x64 ] && options+=(-D VISAPREP_SYSTEM=System64Folder)
 # wixl finds the files that a source names only relative to the current
 # folder, so absolute names are given relative to the root.
 for define in "${defines[@]}"; do
@@ -29,14 +31,21 @@ for index in "${!sources[@]}"; do
 done
 wxs=$work/linked.wxs
 python3 "$here/WixlGaps.py" link "$work"/source*.wxs >"$wxs"
+python3 "$here/WixlGaps.py" strip "$wxs" >"$work/built.wxs"
 # wixl warns about every element it drops; those are made below.
-if ! wixl "${options[@]}" -o "$out" "$wxs" 2>"$work/warnings"; then
+if ! wixl "${options[@]}" -o "$out" "$work/built.wxs" 2>"$work/warnings"; then
   cat "$work/warnings" >&2
   exit 1
 fi
 msiinfo export "$out" InstallExecuteSequence >"$work/sequence.idt"
 wixl "${options[@]}" -E "$wxs" | python3 "$here/WixlGaps.py" "$work/sequence.idt" "$work"
-msibuild "$out" -i "$work/CustomAction.idt"
+# A table that wixl made already keeps its rows beside the new ones.
+for table in CustomAction AppSearch DrLocator Signature; do
+  if [ "$table" != CustomAction ] && msiinfo export "$out" "$table" >"$work/old.idt" 2>/dev/null; then
+    tail -n +4 "$work/old.idt" >>"$work/$table.idt"
+  fi
+  msibuild "$out" -i "$work/$table.idt"
+done
 while read -r query; do
   msibuild "$out" -q "$query"
 done <"$work/queries.sql"

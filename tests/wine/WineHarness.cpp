@@ -206,7 +206,7 @@ Outcome Run(const Registry& registry, const std::string& commandLine, const Laun
 }
 
 std::string BuildInstaller(const std::string& technology, const fs::path& payload,
-                           const std::string& name, const std::string& define) {
+                           const std::string& name, const std::string& define, bool standIn) {
   const Prefix& prefix = CurrentPrefix();
   const bool x64 = prefix.flavour == "x64";
   const fs::path out = prefix.driveC / "tools" / name;
@@ -233,10 +233,12 @@ std::string BuildInstaller(const std::string& technology, const fs::path& payloa
     command = {SourceFile("tests/wine/BuildMsi.sh").string(), out.string(), x64 ? "x64" : "x86"};
     example = "examples/installer.wxs";
   }
-  command.push_back(flag + "VISAPREP=" + file(Required("VISAPREP_BIN") + "/visaprep.exe"));
+  const std::string program = standIn ? "/test/standin.exe" : "/visaprep.exe";
+  command.push_back(flag + "VISAPREP=" + file(Required("VISAPREP_BIN") + program));
   command.push_back(flag + "PAYLOAD=" + file(payload));
-  if (!define.empty()) {
-    command.push_back(flag + define + "=1");
+  std::istringstream defines(define);
+  for (std::string each; std::getline(defines, each, ',');) {
+    command.push_back(flag + each + "=1");
   }
   command.push_back(file(SourceFile(example)));
   if (technology == "msi") {

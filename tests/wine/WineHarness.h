@@ -64,10 +64,14 @@ Outcome Run(const Registry& registry, const std::string& commandLine, const Laun
 // Builds the example installer of `technology` (nsis, inno or msi) for the
 // flavour's architecture into C:\tools\`name`, with the flavour's
 // visaprep.exe and the installer's own files from `payload`, and with
-// `define` (FAIL_AFTER_FILES or PAUSE_AFTER_FILES) defined when not empty.
-// Gives the tool's complaints, empty when it built the installer.
+// each define of `define` (comma-separated: FAIL_AFTER_FILES,
+// PAUSE_AFTER_FILES, MODE64);
+// with `standIn`, the test stand-in that can cut it off around a visaprep run
+// takes visaprep.exe's place. Gives the tool's complaints, empty when it
+// built the installer.
 std::string BuildInstaller(const std::string& technology, const fs::path& payload,
-                           const std::string& name, const std::string& define);
+                           const std::string& name, const std::string& define,
+                           bool standIn = false);
 
 // Every file below `root`, by path relative to it ('/'-separated), with its
 // bytes; and every folder.

@@ -405,6 +405,21 @@ Files WithLibraryBytes(const Files& byLibrary) {
   return files;
 }
 
+// Files by name, with the name of the test library each holds: what a
+// failure prints instead of a library's bytes.
+std::map<std::string, std::string> Named(const Files& files) {
+  std::map<std::string, std::string> named;
+  for (const auto& [name, bytes] : files) {
+    named[name] = std::to_string(bytes.size()) + " bytes";
+    for (const char* library : {"acme", "acme2", "quarvello", "neutral"}) {
+      if (bytes == wine::TestLibrary(library)) {
+        named[name] = library;
+      }
+    }
+  }
+  return named;
+}
+
 void ClearLibraries(const wine::fs::path& directory) {
   for (const auto& [name, bytes] : wine::FilesBelow(directory, "visa32")) {
     wine::fs::remove(directory / name);
@@ -507,10 +522,12 @@ TEST(Wine, AKillWhileSettingALibraryAsideLosesNothing) {
 
 // The example installers that the README gives installer authors, each
 // built for the flavour by its engine and run silently over a site with its
-// own configuration and a foreign library, in every scenario: after each
-// run that was not cut off the site's configuration is back with no backup
-// left and nothing else changed; after each successful one the foreign
-// library is set aside and the installer's is in place.
+// own configuration and a foreign library (or only an old set-aside copy),
+// in every scenario: after each run that was not cut off the site's
+// configuration is back with no backup of this run left and nothing else
+// changed; after each successful one the foreign library is set aside and
+// the installer's is in place; after an uninstall, or a failure that the
+// engine rolls back, the libraries are as they were.
 struct InstallerCase {
   const char* technology;  // as BuildInstaller names it
   const char* example;     // the file the README quotes whole
@@ -518,52 +535,115 @@ struct InstallerCase {
   std::string file;        // the installer, in C:\tools
   std::string program;     // what starts it
   std::string commandLine;
-  std::string failed;     // its report when it failed
-  std::string uninstall;  // a command line that takes a successful install away again
-  std::string cache;      // where the technology keeps what it installed, below C:
-  bool x64 = true;        // runs in the flavour of the 64-bit build
-  // Lays its default configuration over the site's, which visaprep then
-  // puts back; a package that keeps a file already there does not.
+  std::string failed;       // its report when it failed
+  std::string uninstall;    // the command line of its uninstaller, %s for Program Files
+  std::string uninstaller;  // the program that uninstalls, %s for Program Files
+  std::string cache;        // where the technology keeps what it installed, below C:
+  bool x64 = true;          // runs in the flavour of the 64-bit build
+  // Lays its default configuration over the site's, which visaprep backs up
+  // and then puts back, with a mark for a run cut off; a package that keeps
+  // a file already there leaves the configuration alone.
   bool overwritesConfiguration = true;
+  bool rollsBack = false;  // takes its files away again when it fails
+  const char* mode = "";   // a define that the example knows, such as MODE64
 };
 
 const InstallerCase kInstallers[] = {
     {"nsis", "examples/installer.nsi", "```nsis\n", "visa-library.exe",
-     "C:\\tools\\visa-library.exe", "visa-library.exe /S", "exit=2 output=0"},
+     "C:\\tools\\visa-library.exe", "visa-library.exe /S", "exit=2 output=0",
+     "uninstall.exe /S _?=%s\\VISA library", "%s\\VISA library\\uninstall.exe", "Program Files"},
     // Setup and its compiler are 32-bit programs.
     {"inno", "examples/installer.iss", "```iss\n", "visa-library-inno.exe",
      "C:\\tools\\visa-library-inno.exe",
-     "visa-library-inno.exe /VERYSILENT /SUPPRESSMSGBOXES /NORESTART", "exit=5 output=0", "", "",
-     false},
+     "visa-library-inno.exe /VERYSILENT /SUPPRESSMSGBOXES /NORESTART", "exit=5 output=0",
+     "unins000.exe /VERYSILENT /SUPPRESSMSGBOXES /NORESTART", "%s\\VISA library\\unins000.exe",
+     "Program Files", false, true, true},
+    // Setup in 64-bit mode, where Windows is 64-bit: its Program Files is the
+    // 64-bit one.
+    {"inno", "examples/installer.iss", "```iss\n", "visa-library-inno.exe",
+     "C:\\tools\\visa-library-inno.exe",
+     "visa-library-inno.exe /VERYSILENT /SUPPRESSMSGBOXES /NORESTART", "exit=5 output=0",
+     "unins000.exe /VERYSILENT /SUPPRESSMSGBOXES /NORESTART",
+     "C:\\Program Files\\VISA library\\unins000.exe", "Program Files", false, true, true, "MODE64"},
     // Windows gives 1603 for a failed installation, Wine 1627.
     {"msi", "examples/installer.wxs", "```xml\n", "visa-library.msi",
      "C:\\windows\\system32\\msiexec.exe", "msiexec /i C:\\tools\\visa-library.msi /qn",
-     "exit=1627 output=0", "msiexec /x C:\\tools\\visa-library.msi /qn", "windows/Installer/", true,
-     false},
+     "exit=1627 output=0", "msiexec /x C:\\tools\\visa-library.msi /qn",
+     "C:\\windows\\system32\\msiexec.exe", "windows/Installer/", true, false, true},
 };
 
 // How a run of a scenario ends: through, failing once the installer's files
-// are in, or cut off there by killing every process of the prefix.
-enum class Ending { kThrough, kFails, kCut };
+// are in, cut off there by killing every process of the prefix, or cut off
+// right before or after one of its visaprep runs; or it is the uninstaller.
+enum class Ending { kThrough, kFails, kCut, kCutAround, kUninstall };
+
+struct ScenarioRun {
+  Ending ending;
+  int visaprepRun = 0;  // kCutAround: which of the installer's visaprep runs
+  bool after = false;   // kCutAround: cut right after it, not before
+  // Another process keeps the configuration open meanwhile: a recovery
+  // cannot put it back, and must stop the installation.
+  bool holdConfiguration = false;
+};
 
 struct Scenario {
-  const char* name;
-  std::vector<Ending> runs;
+  std::string name;
+  std::vector<ScenarioRun> runs;
   bool strangersBackup = false;  // an older visaini.bak, no installer's
+  bool oldCopyOnly = false;      // no visa32.dll, an old set-aside copy beside it
+  bool holdBackup = false;       // "BackUp" cannot replace the stranger's backup
+  bool marks = false;            // only for engines that keep a mark
 };
 
-// The stranger's backup comes last: a mark that an earlier scenario left
-// behind would put it back.
-const Scenario kScenarios[] = {
-    {"clean", {Ending::kThrough}},
-    {"failed, then run again", {Ending::kFails, Ending::kThrough}},
-    {"cut off, then run again", {Ending::kCut, Ending::kThrough}},
-    {"a stranger's backup", {Ending::kThrough}, true},
-};
+std::vector<Scenario> Scenarios() {
+  std::vector<Scenario> scenarios = {
+      {"clean", {{Ending::kThrough}}},
+      {"install, uninstall", {{Ending::kThrough}, {Ending::kUninstall}}},
+      {"an old set-aside copy only: install, uninstall",
+       {{Ending::kThrough}, {Ending::kUninstall}},
+       false,
+       true},
+      {"a stranger's backup that BackUp cannot replace", {{Ending::kThrough}}, true, false, true},
+      // After the uninstalls: a product that Wine's msiexec rolled back, or
+      // did not roll back after a kill, stays registered as a client of the
+      // library's component, and keeps it from a later uninstall.
+      {"failed, then run again", {{Ending::kFails}, {Ending::kThrough}}},
+      {"cut off, then run again", {{Ending::kCut}, {Ending::kThrough}}},
+      {"a recovery that cannot put the configuration back stops",
+       {{Ending::kCut}, {Ending::kThrough, 0, false, true}, {Ending::kThrough}},
+       false,
+       false,
+       false,
+       true},
+  };
+  // Each visaprep run of an installation, cut off on either side of it
+  // with a stranger's backup there, then the installation again.
+  for (int run = 1; run <= 3; ++run) {
+    for (const bool after : {false, true}) {
+      scenarios.push_back({std::string("cut ") + (after ? "after" : "before") + " visaprep run " +
+                               std::to_string(run) + ", then run again",
+                           {{Ending::kCutAround, run, after}, {Ending::kThrough}},
+                           true,
+                           false,
+                           false,
+                           true});
+    }
+  }
+  // The stranger's backup comes last: a mark that an earlier scenario left
+  // behind would put it back.
+  scenarios.push_back({"a stranger's backup", {{Ending::kThrough}}, true});
+  return scenarios;
+}
 
 void PrintTo(const InstallerCase& installer, std::ostream* out) { *out << installer.technology; }
 
 class Installer : public testing::TestWithParam<InstallerCase> {};
+
+// `text` with its "%s" replaced by `value`.
+std::string Fill(std::string text, const std::string& value) {
+  const std::size_t at = text.find("%s");
+  return at == std::string::npos ? text : text.replace(at, 2, value);
+}
 
 TEST_P(Installer, KeepsTheSiteAcrossFailuresAndRetries) {
   const InstallerCase& installer = GetParam();
@@ -577,71 +657,126 @@ TEST_P(Installer, KeepsTheSiteAcrossFailuresAndRetries) {
     GTEST_SKIP() << installer.technology << " installers are 32-bit programs, and this flavour "
                  << "is for hosts that cannot start them";
   }
+  // Where a 32-bit installer's Program Files folder is.
+  const std::string programFiles =
+      prefix.flavour == "win64" ? "C:\\Program Files (x86)" : "C:\\Program Files";
 
   const wine::fs::path payload = prefix.driveC.parent_path() / "payload";
   wine::WriteFile(payload / "visa32.dll", wine::TestLibrary("quarvello"));
   wine::WriteFile(payload / "visaconf.ini", "the installer's default");
   const wine::fs::path root = prefix.driveC / "vp";
+  const wine::fs::path tools = prefix.driveC / "tools";
   // Every name below C: but the libraries', the site's and the technology's
-  // own cache.
+  // own.
   const auto others = [&] {
     auto names = wine::FileNamesBelow(prefix.driveC, "visa32");
     for (auto name = names.begin(); name != names.end();) {
-      const bool mine = name->rfind("vp/", 0) == 0 ||
-                        (!installer.cache.empty() && name->rfind(installer.cache, 0) == 0);
+      const bool mine = name->rfind("vp/", 0) == 0 || name->rfind(installer.cache, 0) == 0;
       name = mine ? names.erase(name) : std::next(name);
     }
     return names;
   };
-  for (const Scenario& scenario : kScenarios) {
+  const Files installed =
+      WithLibraryBytes({{"visa32.dll", "quarvello"}, {"visa32.Acme Corp.dll", "acme"}});
+  for (const Scenario& scenario : Scenarios()) {
+    if (scenario.marks && !installer.overwritesConfiguration) {
+      continue;
+    }
     Prepare(root, {{kConf, "the site's"}}, {"fw/Tavrex"});
+    Files site = {{kConf, "the site's"}};
     if (scenario.strangersBackup) {
       wine::WriteFile(root / kBak, "a stranger's, older");
+      // Only a package that leaves the configuration alone leaves it too.
+      if (scenario.holdBackup || !installer.overwritesConfiguration) {
+        site[kBak] = "a stranger's, older";
+      }
     }
     ClearLibraries(prefix.system32);
-    wine::WriteFile(prefix.system32 / "visa32.dll", wine::TestLibrary("acme"));
-    const std::string installed = wine::TestLibrary("quarvello");
+    const Files before =
+        WithLibraryBytes({{scenario.oldCopyOnly ? "visa32.Acme Corp.dll" : "visa32.dll", "acme"}});
+    for (const auto& [name, bytes] : before) {
+      wine::WriteFile(prefix.system32 / name, bytes);
+    }
+    const std::string installedLibrary = wine::TestLibrary("quarvello");
     for (std::size_t index = 0; index < scenario.runs.size(); ++index) {
-      const Ending ending = scenario.runs[index];
+      const ScenarioRun& spec = scenario.runs[index];
       const std::string run = std::string(installer.technology) + ", " + scenario.name + ": run " +
                               std::to_string(index + 1);
-      const char* const defines[] = {"", "FAIL_AFTER_FILES", "PAUSE_AFTER_FILES"};
-      ASSERT_EQ(wine::BuildInstaller(installer.technology, payload, installer.file,
-                                     defines[static_cast<int>(ending)]),
-                "");
+      const char* const defines[] = {"", "FAIL_AFTER_FILES", "PAUSE_AFTER_FILES", "", ""};
+      const int ending = static_cast<int>(spec.ending);
+      if (spec.ending != Ending::kUninstall) {
+        const std::string define =
+            std::string(installer.mode) +
+            (*installer.mode != '\0' && *defines[ending] != '\0' ? "," : "") + defines[ending];
+        ASSERT_EQ(wine::BuildInstaller(installer.technology, payload, installer.file, define,
+                                       spec.ending == Ending::kCutAround),
+                  "");
+      }
       wine::Launch launch = {"-", false, installer.program};
-      if (ending == Ending::kCut) {
+      if (spec.holdConfiguration) {
+        launch.hold = "C:\\vp\\fw\\Tavrex\\visaconf.ini";
+      } else if (scenario.holdBackup) {
+        launch.hold = "C:\\vp\\fw\\Tavrex\\visaini.bak";
+      }
+      std::string commandLine = installer.commandLine;
+      if (spec.ending == Ending::kCut) {
         // As soon as the installer's own files are in.
         launch.cutWhen = [&] {
-          return wine::ReadFile(prefix.system32 / "visa32.dll") == installed &&
+          return wine::ReadFile(prefix.system32 / "visa32.dll") == installedLibrary &&
                  (!installer.overwritesConfiguration ||
                   wine::ReadFile(root / kConf) == "the installer's default");
         };
+      } else if (spec.ending == Ending::kCutAround) {
+        wine::WriteFile(tools / "cut.txt",
+                        std::to_string(spec.visaprepRun) + (spec.after ? " after" : " before"));
+        launch.cutWhen = [&] { return wine::fs::exists(tools / "cut.now"); };
+      } else if (spec.ending == Ending::kUninstall) {
+        launch.program = Fill(installer.uninstaller, programFiles);
+        commandLine = Fill(installer.uninstall, programFiles);
       }
-      const auto before = others();
-      const char* const reports[] = {kDone, installer.failed.c_str(), "cut"};
-      EXPECT_EQ(wine::Run(kFramework, installer.commandLine, launch).report,
-                reports[static_cast<int>(ending)])
-          << run;
-      if (ending == Ending::kCut) {
-        continue;  // what a cut off run leaves is the next run's to mend
+      const auto othersBefore = others();
+      const std::string report = wine::Run(kFramework, commandLine, launch).report;
+      for (const char* name : {"cut.txt", "cut.count", "cut.now"}) {
+        wine::fs::remove(tools / name);
       }
-      EXPECT_EQ(wine::FilesBelow(root), (Files{{kConf, "the site's"}})) << run;
-      if (ending == Ending::kThrough) {
-        EXPECT_EQ(wine::FilesBelow(prefix.system32, "visa32"),
-                  WithLibraryBytes({{"visa32.dll", "quarvello"}, {"visa32.Acme Corp.dll", "acme"}}))
+      const bool stops =
+          spec.holdConfiguration || (scenario.holdBackup && installer.overwritesConfiguration);
+      if (spec.ending == Ending::kCut || spec.ending == Ending::kCutAround) {
+        // What a cut off run leaves is the next run's to mend; but the site's
+        // bytes must be there.
+        EXPECT_TRUE(report == "cut" || (spec.ending == Ending::kCutAround && report == kDone))
+            << run << ": " << report;
+        EXPECT_TRUE(wine::ReadFile(root / kConf) == "the site's" ||
+                    wine::ReadFile(root / kBak) == "the site's")
             << run;
+        continue;
       }
-      EXPECT_EQ(wine::Changes(before, others()), kNoChanges) << run;
+      const bool failed = spec.ending == Ending::kFails || stops;
+      EXPECT_EQ(report, failed ? installer.failed : std::string(kDone)) << run;
+      if (spec.holdConfiguration) {
+        // Stopped before anything: the site's configuration waits in the backup.
+        EXPECT_EQ(wine::ReadFile(root / kBak), "the site's") << run;
+        continue;
+      }
+      EXPECT_EQ(wine::FilesBelow(root), site) << run;
+      Files libraries = installed;
+      if (spec.ending == Ending::kUninstall || stops ||
+          (spec.ending == Ending::kFails && installer.rollsBack)) {
+        libraries = before;
+      }
+      EXPECT_EQ(Named(wine::FilesBelow(prefix.system32, "visa32")), Named(libraries)) << run;
+      EXPECT_EQ(wine::Changes(othersBefore, others()), kNoChanges) << run;
     }
-    if (!installer.uninstall.empty()) {
-      wine::Run(kFramework, installer.uninstall, {"-", false, installer.program});
+    if (scenario.runs.back().ending != Ending::kUninstall && !installer.uninstall.empty()) {
+      wine::Run(kFramework, Fill(installer.uninstall, programFiles),
+                {"-", false, Fill(installer.uninstaller, programFiles)});
     }
   }
   ClearLibraries(prefix.system32);
 }
 
-INSTANTIATE_TEST_SUITE_P(Examples, Installer, testing::ValuesIn(kInstallers),
-                         [](const auto& info) { return std::string(info.param.technology); });
+INSTANTIATE_TEST_SUITE_P(Examples, Installer, testing::ValuesIn(kInstallers), [](const auto& info) {
+  return std::string(info.param.technology) + info.param.mode;
+});
 
 }  // namespace

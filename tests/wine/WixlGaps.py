@@ -21,6 +21,13 @@ linker would, each Fragment that a reference names pulled into the Product
 and the reference dropped:
 
     WixlGaps.py link PREPROCESSED.wxs... > LINKED.wxs
+
+Nor does it know a file search (a FileSearch in a DirectorySearch) or a
+component's Condition: wixl builds from the linked source without them,
+and DIR/AppSearch.idt, DrLocator.idt, Signature.idt and queries.sql make
+them from the whole one:
+
+    WixlGaps.py strip LINKED.wxs > BUILT.wxs
 """
 import sys
 import xml.etree.ElementTree as ElementTree
@@ -96,9 +103,45 @@ def link(paths):
     main_tree.write(sys.stdout, encoding="unicode")
 
 
+def strip(path):
+    ElementTree.register_namespace("", WIX[1:-1])
+    tree = ElementTree.parse(path)
+    for parent in tree.getroot().iter():
+        for search in parent.findall(WIX + "DirectorySearch"):
+            parent.remove(search)
+        if parent.tag == WIX + "Component":
+            for condition in parent.findall(WIX + "Condition"):
+                parent.remove(condition)
+    tree.write(sys.stdout, encoding="unicode")
+
+
+def file_searches(root, out):
+    """The tables of each file search in a folder, as the WiX compiler makes them."""
+    tables = {
+        "AppSearch": "Property\tSignature_\ns72\ts72\nAppSearch\tProperty\tSignature_\n",
+        "DrLocator": "Signature_\tParent\tPath\tDepth\ns72\tS72\tS255\tI2\n"
+                     "DrLocator\tSignature_\tParent\tPath\n",
+        "Signature": "Signature\tFileName\tMinVersion\tMaxVersion\tMinSize\tMaxSize\tMinDate\t"
+                     "MaxDate\tLanguages\ns72\ts255\tS20\tS20\tI4\tI4\tI4\tI4\tS255\n"
+                     "Signature\tSignature\n",
+    }
+    for prop in root.iter(WIX + "Property"):
+        for folder in prop.findall(WIX + "DirectorySearch"):
+            for found in folder.findall(WIX + "FileSearch"):
+                tables["AppSearch"] += "%s\t%s\n" % (prop.get("Id"), found.get("Id"))
+                tables["DrLocator"] += "%s\t\t%s\t%s\n" % (
+                    found.get("Id"), folder.get("Path"), folder.get("Depth", "0"))
+                tables["Signature"] += "%s\t%s\t\t\t\t\t\t\t\n" % (found.get("Id"), found.get("Name"))
+    for name, rows in tables.items():
+        with open("%s/%s.idt" % (out, name), "w") as table:
+            table.write(rows)
+
+
 def main():
     if sys.argv[1] == "link":
         return link(sys.argv[2:])
+    if sys.argv[1] == "strip":
+        return strip(sys.argv[2])
     root = ElementTree.parse(sys.stdin).getroot()
     with open(sys.argv[1]) as table:
         rows = [line.rstrip("\r\n").split("\t") for line in table][3:]
@@ -109,6 +152,7 @@ def main():
         standard.pop(custom.get("Action"), None)
 
     out = sys.argv[2]
+    file_searches(root, out)
     with open(out + "/CustomAction.idt", "w") as table:
         table.write("Action\tType\tSource\tTarget\tExtendedType\n"
                     "s72\ti2\tS72\tS255\tI4\nCustomAction\tAction\n")
@@ -120,6 +164,10 @@ def main():
                 bits = sum(bit for name, bit in COMPONENT.items() if component.get(name) == "yes")
                 queries.write("UPDATE `Component` SET `Attributes` = %d WHERE `Component` = '%s'\n"
                               % (bits, component.get("Id")))
+            condition = component.find(WIX + "Condition")
+            if condition is not None:
+                queries.write("UPDATE `Component` SET `Condition` = '%s' WHERE `Component` = '%s'\n"
+                              % (condition.text.strip(), component.get("Id")))
         for custom in customs:
             queries.write("DELETE FROM `InstallExecuteSequence` WHERE `Action` = '%s'\n"
                           % custom.get("Action"))
