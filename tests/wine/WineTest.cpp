@@ -699,38 +699,38 @@ TEST_P(Installer, KeepsTheSiteAcrossFailuresAndRetries) {
     }
     const std::string installedLibrary = wine::TestLibrary("quarvello");
     for (std::size_t index = 0; index < scenario.runs.size(); ++index) {
-      const ScenarioRun& spec = scenario.runs[index];
+      const ScenarioRun& planned = scenario.runs[index];
       const std::string run = std::string(installer.technology) + ", " + scenario.name + ": run " +
                               std::to_string(index + 1);
       const char* const defines[] = {"", "FAIL_AFTER_FILES", "PAUSE_AFTER_FILES", "", ""};
-      const int ending = static_cast<int>(spec.ending);
-      if (spec.ending != Ending::kUninstall) {
+      const int ending = static_cast<int>(planned.ending);
+      if (planned.ending != Ending::kUninstall) {
         const std::string define =
             std::string(installer.mode) +
             (*installer.mode != '\0' && *defines[ending] != '\0' ? "," : "") + defines[ending];
         ASSERT_EQ(wine::BuildInstaller(installer.technology, payload, installer.file, define,
-                                       spec.ending == Ending::kCutAround),
+                                       planned.ending == Ending::kCutAround),
                   "");
       }
       wine::Launch launch = {"-", false, installer.program};
-      if (spec.holdConfiguration) {
+      if (planned.holdConfiguration) {
         launch.hold = "C:\\vp\\fw\\Tavrex\\visaconf.ini";
       } else if (scenario.holdBackup) {
         launch.hold = "C:\\vp\\fw\\Tavrex\\visaini.bak";
       }
       std::string commandLine = installer.commandLine;
-      if (spec.ending == Ending::kCut) {
+      if (planned.ending == Ending::kCut) {
         // As soon as the installer's own files are in.
         launch.cutWhen = [&] {
           return wine::ReadFile(prefix.system32 / "visa32.dll") == installedLibrary &&
                  (!installer.overwritesConfiguration ||
                   wine::ReadFile(root / kConf) == "the installer's default");
         };
-      } else if (spec.ending == Ending::kCutAround) {
-        wine::WriteFile(tools / "cut.txt",
-                        std::to_string(spec.visaprepRun) + (spec.after ? " after" : " before"));
+      } else if (planned.ending == Ending::kCutAround) {
+        wine::WriteFile(tools / "cut.txt", std::to_string(planned.visaprepRun) +
+                                               (planned.after ? " after" : " before"));
         launch.cutWhen = [&] { return wine::fs::exists(tools / "cut.now"); };
-      } else if (spec.ending == Ending::kUninstall) {
+      } else if (planned.ending == Ending::kUninstall) {
         launch.program = Fill(installer.uninstaller, programFiles);
         commandLine = Fill(installer.uninstall, programFiles);
       }
@@ -740,28 +740,28 @@ TEST_P(Installer, KeepsTheSiteAcrossFailuresAndRetries) {
         wine::fs::remove(tools / name);
       }
       const bool stops =
-          spec.holdConfiguration || (scenario.holdBackup && installer.overwritesConfiguration);
-      if (spec.ending == Ending::kCut || spec.ending == Ending::kCutAround) {
+          planned.holdConfiguration || (scenario.holdBackup && installer.overwritesConfiguration);
+      if (planned.ending == Ending::kCut || planned.ending == Ending::kCutAround) {
         // What a cut off run leaves is the next run's to mend; but the site's
         // bytes must be there.
-        EXPECT_TRUE(report == "cut" || (spec.ending == Ending::kCutAround && report == kDone))
+        EXPECT_TRUE(report == "cut" || (planned.ending == Ending::kCutAround && report == kDone))
             << run << ": " << report;
         EXPECT_TRUE(wine::ReadFile(root / kConf) == "the site's" ||
                     wine::ReadFile(root / kBak) == "the site's")
             << run;
         continue;
       }
-      const bool failed = spec.ending == Ending::kFails || stops;
+      const bool failed = planned.ending == Ending::kFails || stops;
       EXPECT_EQ(report, failed ? installer.failed : std::string(kDone)) << run;
-      if (spec.holdConfiguration) {
+      if (planned.holdConfiguration) {
         // Stopped before anything: the site's configuration waits in the backup.
         EXPECT_EQ(wine::ReadFile(root / kBak), "the site's") << run;
         continue;
       }
       EXPECT_EQ(wine::FilesBelow(root), site) << run;
       Files libraries = installed;
-      if (spec.ending == Ending::kUninstall || stops ||
-          (spec.ending == Ending::kFails && installer.rollsBack)) {
+      if (planned.ending == Ending::kUninstall || stops ||
+          (planned.ending == Ending::kFails && installer.rollsBack)) {
         libraries = before;
       }
       EXPECT_EQ(Named(wine::FilesBelow(prefix.system32, "visa32")), Named(libraries)) << run;
