@@ -80,3 +80,10 @@ show
 run RemoveVisa32
 echo "  (a Quarvello library stays)"
 show
+echo
+echo "(an uninstall takes the installer's own visa32.dll away again)"
+rm "$sys/visa32.dll"
+show
+run RestoreVisa32
+echo "  (the Acme Corp library is visa32.dll again)"
+show
