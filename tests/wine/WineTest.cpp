@@ -608,6 +608,7 @@ std::vector<Scenario> Scenarios() {
       // did not roll back after a kill, stays registered as a client of the
       // library's component, and keeps it from a later uninstall.
       {"failed, then run again", {{Ending::kFails}, {Ending::kThrough}}},
+      {"an old set-aside copy only: failed", {{Ending::kFails}}, false, true},
       {"cut off, then run again", {{Ending::kCut}, {Ending::kThrough}}},
       {"a recovery that cannot put the configuration back stops",
        {{Ending::kCut}, {Ending::kThrough, 0, false, true}, {Ending::kThrough}},
