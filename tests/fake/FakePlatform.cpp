@@ -54,6 +54,15 @@ bool Injected(const char* name) {
   return fails;
 }
 
+// A FILETIME in the fake's clock ticks, and back.
+Platform::FileTime TimeOf(std::uint64_t ticks) {
+  return {static_cast<std::uint32_t>(ticks), static_cast<std::uint32_t>(ticks >> 32)};
+}
+
+std::uint64_t TicksOf(const Platform::FileTime& time) {
+  return (std::uint64_t{time.high} << 32) | time.low;
+}
+
 int Fail(std::uint32_t error) {
   machine.lastError = error;
   return 0;
@@ -396,13 +405,12 @@ int GetFileTime(FileHandle file, FileTime* created, FileTime* lastAccess, FileTi
     return 0;
   }
   const fake::File& found = machine.files.at(machine.handles.at(file).path);
-  const auto put = [](FileTime* time, std::uint64_t ticks) {
-    if (time != nullptr) {
-      *time = {static_cast<std::uint32_t>(ticks), static_cast<std::uint32_t>(ticks >> 32)};
-    }
-  };
-  put(created, found.created);
-  put(lastWrite, found.lastWrite);
+  if (created != nullptr) {
+    *created = fake::TimeOf(found.created);
+  }
+  if (lastWrite != nullptr) {
+    *lastWrite = fake::TimeOf(found.lastWrite);
+  }
   return 1;
 }
 
@@ -413,21 +421,18 @@ int SetFileTime(FileHandle file, const FileTime* created, const FileTime* lastAc
     return 0;
   }
   fake::File& found = machine.files.at(machine.handles.at(file).path);
-  const auto take = [](const FileTime* time, std::uint64_t* ticks) {
-    if (time != nullptr) {
-      *ticks = (std::uint64_t{time->high} << 32) | time->low;
-    }
-  };
-  take(created, &found.created);
-  take(lastWrite, &found.lastWrite);
+  if (created != nullptr) {
+    found.created = fake::TicksOf(*created);
+  }
+  if (lastWrite != nullptr) {
+    found.lastWrite = fake::TicksOf(*lastWrite);
+  }
   return 1;
 }
 
 void GetSystemTimeAsFileTime(FileTime* now) {
   Injected("GetSystemTimeAsFileTime");
-  ++machine.clock;
-  *now = {static_cast<std::uint32_t>(machine.clock),
-          static_cast<std::uint32_t>(machine.clock >> 32)};
+  *now = fake::TimeOf(++machine.clock);
 }
 
 // Matches names in the pattern's folder by the text before its first '*'
@@ -453,8 +458,7 @@ FileHandle FindFirstFileA(const char* pattern, FoundFile* found) {
     }
     FoundFile entry{};
     entry.attributes = attributes;
-    entry.created = {static_cast<std::uint32_t>(created),
-                     static_cast<std::uint32_t>(created >> 32)};
+    entry.created = fake::TimeOf(created);
     std::strncpy(entry.name, leaf.c_str(), sizeof entry.name - 1);
     matches.push_back(entry);
   };

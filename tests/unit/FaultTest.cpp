@@ -83,12 +83,11 @@ std::string NotWhole(const std::map<std::string, fake::File>& files) {
       return "a set-aside library that is not whole";
     }
   }
+  const std::set<std::string> site = {"conf", "bak", "lib", "earlier"};
   for (const std::string& name : {kConf, kBak, kLib, kAcmeCopy, kAcmeSecond}) {
     const auto found = files.find(name);
-    const bool site =
-        found != files.end() && (found->second.bytes == "conf" || found->second.bytes == "bak" ||
-                                 found->second.bytes == "lib" || found->second.bytes == "earlier");
-    if (site && found->second.lastWrite != DateOf(found->second.bytes)) {
+    if (found != files.end() && site.count(found->second.bytes) != 0 &&
+        found->second.lastWrite != DateOf(found->second.bytes)) {
       return "a copy not dated as its source: " + name;
     }
   }

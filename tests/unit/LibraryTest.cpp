@@ -5,7 +5,10 @@
 #include <algorithm>
 #include <map>
 #include <optional>
+#include <set>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "app/RunCommand.h"
 #include "library/CompanyName.h"
@@ -134,6 +137,32 @@ struct SetAsideRow {
 
 const std::string kLongDirectory = "C:\\" + std::string(120, 'd');
 
+// The trailing fields that only a few rows set, so that those rows stay short.
+SetAsideRow WithFolder(SetAsideRow row, const std::string& folder) {
+  row.folders = {folder};
+  return row;
+}
+
+// A row of "RestoreVisa32", with no library in place unless `noLibrary` is
+// false, and the copies made in the order of `made`.
+SetAsideRow PutBack(SetAsideRow row, bool noLibrary = true, std::vector<std::string> made = {}) {
+  row.verb = "RestoreVisa32";
+  row.noLibrary = noLibrary;
+  row.made = std::move(made);
+  return row;
+}
+
+// Every name that a copy of Acme's library could take, taken by other bytes.
+SetAsideRow NoFreeName() {
+  SetAsideRow row = {"no free name: it stays", "Acme", {{kLib, "lib"}}};
+  for (int number = 1; number <= 9; ++number) {
+    const std::string name =
+        kSys + "visa32.Acme" + (number > 1 ? "." + std::to_string(number) : "") + ".dll";
+    row.earlier[name] = row.expected[name] = std::to_string(number);
+  }
+  return row;
+}
+
 const SetAsideRow kSetAsideRows[] = {
     {"a foreign library is set aside", "Acme Corp", {{kSys + "visa32.Acme Corp.dll", "lib"}}},
     {"the kept company stays", "Quarvello", {{kLib, "lib"}}},
@@ -155,38 +184,10 @@ const SetAsideRow kSetAsideRows[] = {
      "Acme",
      {{kSys + "visa32.Acme.dll", "li"}, {kSys + "visa32.Acme.2.dll", "lib"}},
      {{kSys + "visa32.Acme.dll", "li"}}},
-    {"no free name: it stays",
-     "Acme",
-     {{kLib, "lib"},
-      {kSys + "visa32.Acme.dll", "1"},
-      {kSys + "visa32.Acme.2.dll", "2"},
-      {kSys + "visa32.Acme.3.dll", "3"},
-      {kSys + "visa32.Acme.4.dll", "4"},
-      {kSys + "visa32.Acme.5.dll", "5"},
-      {kSys + "visa32.Acme.6.dll", "6"},
-      {kSys + "visa32.Acme.7.dll", "7"},
-      {kSys + "visa32.Acme.8.dll", "8"},
-      {kSys + "visa32.Acme.9.dll", "9"}},
-     {{kSys + "visa32.Acme.dll", "1"},
-      {kSys + "visa32.Acme.2.dll", "2"},
-      {kSys + "visa32.Acme.3.dll", "3"},
-      {kSys + "visa32.Acme.4.dll", "4"},
-      {kSys + "visa32.Acme.5.dll", "5"},
-      {kSys + "visa32.Acme.6.dll", "6"},
-      {kSys + "visa32.Acme.7.dll", "7"},
-      {kSys + "visa32.Acme.8.dll", "8"},
-      {kSys + "visa32.Acme.9.dll", "9"}}},
-    {"a folder at the name is passed over",
-     "Acme",
-     {{kSys + "visa32.Acme.2.dll", "lib"}},
-     {},
-     fake::Lock::kNone,
-     {},
-     "C:\\windows\\syswow64",
-     false,
-     "RemoveVisa32",
-     {},
-     {kSys + "visa32.Acme.dll"}},
+    NoFreeName(),
+    WithFolder(
+        {"a folder at the name is passed over", "Acme", {{kSys + "visa32.Acme.2.dll", "lib"}}},
+        kSys + "visa32.Acme.dll"),
     {"a numbered name too long for its buffer: it stays",
      std::string(120, 'c'),
      {{kLongDirectory + "\\visa32.dll", "lib"},
@@ -196,68 +197,34 @@ const SetAsideRow kSetAsideRows[] = {
      {},
      kLongDirectory},
     // Putting back what was set aside, only into an empty place.
-    {"put back into an empty place",
-     "Acme",
-     {{kLib, "Acme#1"}},
-     {{kSys + "visa32.Acme.dll", "Acme#1"}},
-     fake::Lock::kNone,
-     {},
-     "C:\\windows\\syswow64",
-     true,
-     "RestoreVisa32"},
-    {"a library in place stays, whatever its company",
-     "Quarvello",
-     {{kLib, "lib"}, {kSys + "visa32.Acme.dll", "Acme#1"}},
-     {{kSys + "visa32.Acme.dll", "Acme#1"}},
-     fake::Lock::kNone,
-     {},
-     "C:\\windows\\syswow64",
-     false,
-     "RestoreVisa32"},
-    {"the copy made last goes back, not the last by name",
-     "Acme",
-     {{kLib, "Acme#1"}, {kSys + "visa32.Zeta.dll", "Zeta#1"}},
-     {{kSys + "visa32.Acme.dll", "Acme#1"}, {kSys + "visa32.Zeta.dll", "Zeta#1"}},
-     fake::Lock::kNone,
-     {},
-     "C:\\windows\\syswow64",
-     true,
-     "RestoreVisa32",
-     {kSys + "visa32.Zeta.dll", kSys + "visa32.Acme.dll"}},
-    {"a numbered copy made last goes back",
-     "Acme",
-     {{kLib, "Acme#2"}, {kSys + "visa32.Acme.dll", "Acme#1"}},
-     {{kSys + "visa32.Acme.dll", "Acme#1"}, {kSys + "visa32.Acme.2.dll", "Acme#2"}},
-     fake::Lock::kNone,
-     {},
-     "C:\\windows\\syswow64",
-     true,
-     "RestoreVisa32",
-     {kSys + "visa32.Acme.dll", kSys + "visa32.Acme.2.dll"}},
-    {"a name and a company that disagree: left alone",
-     "Acme",
-     {{kSys + "visa32.Zeta.dll", "Acme#1"},
-      {kSys + "visa32.Quarvello.dll", "Quarvello#1"},
-      {kSys + "visa32.Acme.10.dll", "Acme#10"}},
-     {{kSys + "visa32.Zeta.dll", "Acme#1"},
-      {kSys + "visa32.Quarvello.dll", "Quarvello#1"},
-      {kSys + "visa32.Acme.10.dll", "Acme#10"}},
-     fake::Lock::kNone,
-     {},
-     "C:\\windows\\syswow64",
-     true,
-     "RestoreVisa32"},
-    {"a folder of that name: left alone",
-     "Acme",
-     {},
-     {},
-     fake::Lock::kNone,
-     {},
-     "C:\\windows\\syswow64",
-     true,
-     "RestoreVisa32",
-     {},
-     {kSys + "visa32.Acme.dll"}},
+    PutBack({"put back into an empty place",
+             "Acme",
+             {{kLib, "Acme#1"}},
+             {{kSys + "visa32.Acme.dll", "Acme#1"}}}),
+    PutBack({"a library in place stays, whatever its company",
+             "Quarvello",
+             {{kLib, "lib"}, {kSys + "visa32.Acme.dll", "Acme#1"}},
+             {{kSys + "visa32.Acme.dll", "Acme#1"}}},
+            false),
+    PutBack({"the copy made last goes back, not the last by name",
+             "Acme",
+             {{kLib, "Acme#1"}, {kSys + "visa32.Zeta.dll", "Zeta#1"}},
+             {{kSys + "visa32.Acme.dll", "Acme#1"}, {kSys + "visa32.Zeta.dll", "Zeta#1"}}},
+            true, {kSys + "visa32.Zeta.dll", kSys + "visa32.Acme.dll"}),
+    PutBack({"a numbered copy made last goes back",
+             "Acme",
+             {{kLib, "Acme#2"}, {kSys + "visa32.Acme.dll", "Acme#1"}},
+             {{kSys + "visa32.Acme.dll", "Acme#1"}, {kSys + "visa32.Acme.2.dll", "Acme#2"}}},
+            true, {kSys + "visa32.Acme.dll", kSys + "visa32.Acme.2.dll"}),
+    PutBack({"a name and a company that disagree: left alone",
+             "Acme",
+             {{kSys + "visa32.Zeta.dll", "Acme#1"},
+              {kSys + "visa32.Quarvello.dll", "Quarvello#1"},
+              {kSys + "visa32.Acme.10.dll", "Acme#10"}},
+             {{kSys + "visa32.Zeta.dll", "Acme#1"},
+              {kSys + "visa32.Quarvello.dll", "Quarvello#1"},
+              {kSys + "visa32.Acme.10.dll", "Acme#10"}}}),
+    WithFolder(PutBack({"a folder of that name: left alone", "Acme"}), kSys + "visa32.Acme.dll"),
     {"no version information: it stays", std::nullopt, {{kLib, "lib"}}},
     {"no library: nothing", "Acme", {}, {}, fake::Lock::kNone, {}, "C:\\windows\\syswow64", true},
     {"held open: the copy is made and the library stays",

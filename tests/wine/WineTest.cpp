@@ -7,6 +7,7 @@
 #include <map>
 #include <set>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "tests/wine/WineHarness.h"
@@ -287,6 +288,19 @@ struct LibraryCase {
   std::vector<std::string> made = {};  // `earlier` names, set aside in this order
 };
 
+// The trailing fields that only a few rows set, so that those rows stay short.
+LibraryCase WithFolder(LibraryCase row, const std::string& folder) {
+  row.folder = folder;
+  return row;
+}
+
+// A row of "RestoreVisa32", its copies set aside in the order of `made`.
+LibraryCase PutBack(LibraryCase row, std::vector<std::string> made = {}) {
+  row.commandLine = "visaprep.exe RestoreVisa32";
+  row.made = std::move(made);
+  return row;
+}
+
 const LibraryCase kLibraryCases[] = {
     {"a foreign library is set aside", "acme", {{"visa32.Acme Corp.dll", "acme"}}},
     {"the kept company stays", "quarvello", {{"visa32.dll", "quarvello"}}},
@@ -314,49 +328,28 @@ const LibraryCase kLibraryCases[] = {
      "acme",
      {{"visa32.Acme Corp.dll", "acme"}},
      {{"visa32.Acme Corp.dll", "acme"}}},
-    {"a folder at the set-aside name is passed over",
-     "acme",
-     {{"visa32.Acme Corp.2.dll", "acme"}},
-     {},
-     false,
-     "visaprep.exe RemoveVisa32",
-     false,
-     "visa32.Acme Corp.dll"},
-    {"put back into an empty place",
-     "",
-     {{"visa32.dll", "acme"}},
-     {{"visa32.Acme Corp.dll", "acme"}},
-     false,
-     "visaprep.exe RestoreVisa32"},
-    {"a library in place is never replaced",
-     "quarvello",
-     {{"visa32.dll", "quarvello"}, {"visa32.Acme Corp.dll", "acme"}},
-     {{"visa32.Acme Corp.dll", "acme"}},
-     false,
-     "visaprep.exe RestoreVisa32"},
-    {"a name and a company that disagree: left alone",
-     "",
-     {{"visa32.Neutral Instruments.dll", "acme"}, {"visa32.Quarvello.dll", "quarvello"}},
-     {{"visa32.Neutral Instruments.dll", "acme"}, {"visa32.Quarvello.dll", "quarvello"}},
-     false,
-     "visaprep.exe RestoreVisa32"},
-    {"two companies set aside at different times: the later goes back",
-     "",
-     {{"visa32.dll", "acme"}, {"visa32.Neutral Instruments.dll", "neutral"}},
-     {{"visa32.Acme Corp.dll", "acme"}, {"visa32.Neutral Instruments.dll", "neutral"}},
-     false,
-     "visaprep.exe RestoreVisa32",
-     false,
-     "",
-     {"visa32.Neutral Instruments.dll", "visa32.Acme Corp.dll"}},
-    {"a folder of that name is left alone",
-     "",
-     {},
-     {},
-     false,
-     "visaprep.exe RestoreVisa32",
-     false,
-     "visa32.Acme Corp.dll"},
+    WithFolder({"a folder at the set-aside name is passed over",
+                "acme",
+                {{"visa32.Acme Corp.2.dll", "acme"}}},
+               "visa32.Acme Corp.dll"),
+    PutBack({"put back into an empty place",
+             "",
+             {{"visa32.dll", "acme"}},
+             {{"visa32.Acme Corp.dll", "acme"}}}),
+    PutBack({"a library in place is never replaced",
+             "quarvello",
+             {{"visa32.dll", "quarvello"}, {"visa32.Acme Corp.dll", "acme"}},
+             {{"visa32.Acme Corp.dll", "acme"}}}),
+    PutBack({"a name and a company that disagree: left alone",
+             "",
+             {{"visa32.Neutral Instruments.dll", "acme"}, {"visa32.Quarvello.dll", "quarvello"}},
+             {{"visa32.Neutral Instruments.dll", "acme"}, {"visa32.Quarvello.dll", "quarvello"}}}),
+    PutBack({"two companies set aside at different times: the later goes back",
+             "",
+             {{"visa32.dll", "acme"}, {"visa32.Neutral Instruments.dll", "neutral"}},
+             {{"visa32.Acme Corp.dll", "acme"}, {"visa32.Neutral Instruments.dll", "neutral"}}},
+            {"visa32.Neutral Instruments.dll", "visa32.Acme Corp.dll"}),
+    WithFolder(PutBack({"a folder of that name is left alone", ""}), "visa32.Acme Corp.dll"),
     {"a held library stays, and so does its copy",
      "acme",
      {{"visa32.dll", "acme"}, {"visa32.Acme Corp.dll", "acme"}},
@@ -408,11 +401,13 @@ Files WithLibraryBytes(const Files& byLibrary) {
 // Files by name, with the name of the test library each holds: what a
 // failure prints instead of a library's bytes.
 std::map<std::string, std::string> Named(const Files& files) {
+  static const Files known = WithLibraryBytes(
+      {{"acme", "acme"}, {"acme2", "acme2"}, {"quarvello", "quarvello"}, {"neutral", "neutral"}});
   std::map<std::string, std::string> named;
   for (const auto& [name, bytes] : files) {
     named[name] = std::to_string(bytes.size()) + " bytes";
-    for (const char* library : {"acme", "acme2", "quarvello", "neutral"}) {
-      if (bytes == wine::TestLibrary(library)) {
+    for (const auto& [library, libraryBytes] : known) {
+      if (bytes == libraryBytes) {
         named[name] = library;
       }
     }
