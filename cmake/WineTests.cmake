@@ -15,23 +15,32 @@ target_compile_options(wine_tests PRIVATE ${VISAPREP_WARNINGS} -Wno-missing-fiel
 target_link_libraries(wine_tests PRIVATE GTest::gtest GTest::gtest_main)
 add_dependencies(wine_tests windows windows64)
 
-# Debian's Wine starts 32-bit Windows programs only where the kernel runs
-# 32-bit Linux programs; the probe says which kind of host this is, once.
+# Wine starts 32-bit Windows programs through Debian's wine32:i386, or
+# through the same packages unpacked apart, natively or under qemu-user; the
+# probe says which route this host takes, once, and names its loaders.
 set(wine_prefix_script ${CMAKE_SOURCE_DIR}/tests/wine/WinePrefix.sh)
-execute_process(COMMAND ${wine_prefix_script} probe
-  OUTPUT_VARIABLE wine32_problem OUTPUT_STRIP_TRAILING_WHITESPACE)
+execute_process(COMMAND ${wine_prefix_script} probe RESULT_VARIABLE wine32_problem
+  OUTPUT_VARIABLE wine32_probe OUTPUT_STRIP_TRAILING_WHITESPACE)
+string(REPLACE "\n" ";" wine32_probe "${wine32_probe}")
+list(GET wine32_probe 0 wine32_route)
+set(wine32_kind "")
+set(wine32_loader "")
+set(wow64_loader "")
 if(wine32_problem)
-  message(NOTICE "${wine32_problem} The end-to-end tests run the 64-bit build of the same "
+  message(NOTICE "${wine32_route} The end-to-end tests run the 64-bit build of the same "
                  "sources instead, and the 32-bit flavours are skipped.")
 else()
-  message(NOTICE "This host runs 32-bit programs: the end-to-end tests run the real 32-bit "
-                 "visaprep.exe under WoW64 and in a 32-bit prefix, and the 64-bit build too.")
+  list(GET wine32_probe 1 wine32_kind)
+  list(GET wine32_probe 2 wine32_loader)
+  list(GET wine32_probe 3 wow64_loader)
+  message(NOTICE "${wine32_route} The end-to-end tests run the real 32-bit visaprep.exe "
+                 "under WoW64 and in a 32-bit prefix, and the 64-bit build too.")
 endif()
 
-# flavour | Wine architecture | visaprep build | loader (empty: "wine")
+# flavour | Wine architecture | visaprep build | loader
 set(wine_flavours
-  "win64|win64|${VISAPREP_BIN_DIR}|"
-  "win32|win32|${VISAPREP_BIN_DIR}|"
+  "win64|win64|${VISAPREP_BIN_DIR}|${wow64_loader}"
+  "win32|win32|${VISAPREP_BIN_DIR}|${wine32_loader}"
   "x64|win64|${VISAPREP_BIN_DIR}/x64|/usr/lib/wine/wine64")
 foreach(row IN LISTS wine_flavours)
   string(REPLACE "|" ";" fields "${row}")
@@ -44,7 +53,7 @@ foreach(row IN LISTS wine_flavours)
 
   if(wine32_problem AND NOT loader)
     foreach(test IN LISTS tests)
-      add_test(NAME ${test} COMMAND ${CMAKE_COMMAND} -E echo "skipped: ${wine32_problem}")
+      add_test(NAME ${test} COMMAND ${CMAKE_COMMAND} -E echo "skipped: ${wine32_route}")
       set_tests_properties(${test} PROPERTIES SKIP_REGULAR_EXPRESSION "^skipped: ")
     endforeach()
     continue()
@@ -52,10 +61,9 @@ foreach(row IN LISTS wine_flavours)
 
   set(prefix ${CMAKE_BINARY_DIR}/wine/${flavour})
   set(environment "WINEPREFIX=${prefix};WINEDEBUG=-all;VISAPREP_BIN=${bin}"
-                  "VISAPREP_FLAVOUR=${flavour};VISAPREP_SOURCE=${CMAKE_SOURCE_DIR}")
-  if(loader)
-    list(APPEND environment "WINELOADER=${loader}")
-  endif()
+                  "VISAPREP_FLAVOUR=${flavour};VISAPREP_SOURCE=${CMAKE_SOURCE_DIR}"
+                  "VISAPREP_WINE32_KIND=${wine32_kind}")
+  list(APPEND environment "WINELOADER=${loader}")
   add_test(NAME wine_prefix_${flavour} COMMAND ${wine_prefix_script} start ${prefix} ${arch})
   add_test(NAME wine_server_stop_${flavour} COMMAND ${wine_prefix_script} stop ${prefix})
   add_test(NAME wine_tests_${flavour} COMMAND wine_tests --gtest_filter=Wine.*)

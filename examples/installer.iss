@@ -2,6 +2,7 @@
 ;   ISCC.exe /DVISAPREP=path\visaprep.exe /DPAYLOAD=folder installer.iss
 ; PAYLOAD holds the library's visa32.dll and visaconf.ini; OUTFILE may be
 ; set too, and MODE64 to install in 64-bit mode where Windows is 64-bit.
+; EMULATED and the *_AFTER_FILES defines are the tests' own.
 
 #ifndef PAYLOAD
   #define PAYLOAD "payload"
@@ -20,6 +21,12 @@ OutputDir=.
 OutputBaseFilename={#OUTFILE}
 #ifdef MODE64
 ArchitecturesInstallIn64BitMode=x64compatible
+#endif
+; The tests' stand-in for a compiler run under qemu-user emulation, which
+; survives no compression that runs several threads at once.
+#ifdef EMULATED
+LZMAMatchFinder=HC
+InternalCompressLevel=none
 #endif
 
 #include "..\installer\visaprep.isi"

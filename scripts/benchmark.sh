@@ -12,15 +12,19 @@ here=$(cd "$(dirname "$0")/.." && pwd)
 prefix=$(mktemp -d /tmp/visaprep-bench.XXXXXX)
 export WINEPREFIX=$prefix/wine WINEDEBUG=-all
 trap '"$here/tests/wine/WinePrefix.sh" stop "$WINEPREFIX"; rm -rf "$prefix"' EXIT
-"$here/tests/wine/WinePrefix.sh" start "$WINEPREFIX" win64 >/dev/null
-export DISPLAY=:$(head -n 1 "$WINEPREFIX.display")
 c=$WINEPREFIX/drive_c sys=$WINEPREFIX/drive_c/windows/syswow64
-loader=wine view=32 library=$here/build/bin/test/libraries/acme.dll
-if ! "$here/tests/wine/WinePrefix.sh" probe >/dev/null; then
+view=32 library=$here/build/bin/test/libraries/acme.dll
+if probe=$("$here/tests/wine/WinePrefix.sh" probe); then
+  loader=$(sed -n 4p <<<"$probe")
+  sed -n 1p <<<"$probe"
+else
   loader=/usr/lib/wine/wine64 view=64 sys=$WINEPREFIX/drive_c/windows/system32
   library=$here/build/bin/x64/test/libraries/acme.dll
   echo "this host cannot start 32-bit programs: timing 64-bit builds with $loader"
 fi
+export WINELOADER=$loader
+"$here/tests/wine/WinePrefix.sh" start "$WINEPREFIX" win64 >/dev/null
+export DISPLAY=:$(head -n 1 "$WINEPREFIX.display")
 mkdir -p "$c/tools/old" "$c/tools/new" "$c/vp/fw/Tavrex"
 cp "$old" "$c/tools/old/visaprep.exe"
 cp "$new" "$c/tools/new/visaprep.exe"

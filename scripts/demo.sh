@@ -5,8 +5,9 @@
 # sample's foreign visa32.dll and the installer's own are test libraries that
 # the build makes with real version resources.
 #
-# Where this host's Wine can start 32-bit programs, the real 32-bit program
-# runs in a 64-bit prefix, under WoW64 as on 64-bit Windows. Elsewhere the
+# Where this host's Wine can start 32-bit programs, natively or emulated, the
+# real 32-bit program runs in a 64-bit prefix, under WoW64 as on 64-bit
+# Windows. Elsewhere the
 # 64-bit build of the same sources runs in a 64-bit prefix, through Wine's
 # 64-bit half called directly.
 set -euo pipefail
@@ -26,12 +27,13 @@ quietly cmake --build build --target windows windows64
 
 export WINEPREFIX=$PWD/build/demo/prefix WINEDEBUG=-all
 fw=$WINEPREFIX/drive_c/VXIPNP/WinNT
-if problem=$(bash tests/wine/WinePrefix.sh probe); then
-  echo "Running the 32-bit visaprep.exe under WoW64, as on 64-bit Windows."
+if probe=$(bash tests/wine/WinePrefix.sh probe); then
+  echo "$(sed -n 1p <<<"$probe") Running the 32-bit visaprep.exe under WoW64, as on 64-bit Windows."
   bin=$PWD/build/bin sys=$WINEPREFIX/drive_c/windows/syswow64 sysname='C:\windows\syswow64'
-  loader=wine view=32
+  loader=$(sed -n 4p <<<"$probe") view=32
+  export WINELOADER=$loader
 else
-  echo "$problem This demo runs the 64-bit test build of the same sources instead."
+  echo "$probe This demo runs the 64-bit test build of the same sources instead."
   bin=$PWD/build/bin/x64 sys=$WINEPREFIX/drive_c/windows/system32 sysname='C:\windows\system32'
   loader=/usr/lib/wine/wine64 view=64
   export WINELOADER=$loader

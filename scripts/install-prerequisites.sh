@@ -5,8 +5,9 @@
 # WoW64), NSIS, msitools, Xvfb, osslsigncode and OpenSSL, CMake, GoogleTest
 # and the linters, then the pinned Inno Setup compiler from the npm
 # registry (tests/inno/package-lock.json). Does nothing when all is
-# there. The 32-bit half installs on every host, even one whose kernel
-# cannot run it; the tests find that out for themselves.
+# there. Where the kernel runs no i386 program, or wine32:i386 cannot be
+# installed, Wine's 32-bit half comes from scripts/wine32-root.sh instead,
+# in a folder of its own: nothing i386 goes into dpkg's database then.
 set -euo pipefail
 
 need=()
@@ -34,27 +35,36 @@ have python3 || need+=(python3)
 have npm || need+=(npm)
 installed wine64 || need+=(wine64)
 installed wine || need+=(wine)
-need32=()
-installed wine32:i386 || need32+=(wine32:i386)
-
-if [ ${#need[@]} -gt 0 ] || [ ${#need32[@]} -gt 0 ]; then
-  echo "installing: ${need[*]} ${need32[*]}"
-  sudo=""
-  [ "$(id -u)" -eq 0 ] || sudo=sudo
-  export DEBIAN_FRONTEND=noninteractive
+here=$(cd "$(dirname "$0")" && pwd)
+sudo=""
+[ "$(id -u)" -eq 0 ] || sudo=sudo
+export DEBIAN_FRONTEND=noninteractive
+update() {
   $sudo dpkg --add-architecture i386
   # A mirror caught mid-sync fails one index (seen with the i386 security
   # list); the others are still good enough for what follows.
   $sudo apt-get update -qq || echo "apt-get update failed for some index; going on with the lists it has"
-  if [ ${#need[@]} -gt 0 ]; then
-    $sudo apt-get install -y -qq "${need[@]}" >/dev/null
+}
+
+if [ ${#need[@]} -gt 0 ]; then
+  echo "installing: ${need[*]}"
+  update
+  $sudo apt-get install -y -qq "${need[@]}" >/dev/null
+fi
+
+# Wine's 32-bit half comes apart from the rest, once binutils (from g++) can
+# ask the kernel whether it runs i386 programs at all. When the i386 lists
+# lag the amd64 ones it cannot be installed, and the private one serves.
+root32=${VISAPREP_WINE32_ROOT:-${XDG_CACHE_HOME:-$HOME/.cache}/visaprep/wine32}
+if bash "$here/wine32-root.sh" kernel && ! installed wine32:i386 && [ ! -f "$root32/.complete" ]; then
+  echo "installing: wine32:i386"
+  [ ${#need[@]} -gt 0 ] || update
+  if ! $sudo apt-get install -y -qq wine32:i386 >/dev/null; then
+    echo "could not install wine32:i386: Wine's 32-bit half comes from its packages unpacked apart"
   fi
-  # Wine's 32-bit half comes apart from the rest: when the i386 lists lag the
-  # amd64 ones it cannot be installed, and the tests then skip the 32-bit
-  # flavours with the probe's own reason instead of failing the whole run.
-  if [ ${#need32[@]} -gt 0 ] && ! $sudo apt-get install -y -qq "${need32[@]}" >/dev/null; then
-    echo "could not install ${need32[*]}: the 32-bit Wine flavours and the Inno Setup rows will be skipped"
-  fi
+fi
+if ! bash "$here/wine32-root.sh" kernel || ! installed wine32:i386; then
+  bash "$here/wine32-root.sh"
 fi
 
 # The compiler and Setup stubs ship inside the npm package, at the version

@@ -115,13 +115,29 @@ int main(int argc, char** argv) {
   }
   CloseHandle(writeEnd);
   WaitForSingleObject(process.hProcess, INFINITE);
+  // An Inno Setup uninstaller returns while its second phase may still be
+  // putting the library back; the include holds this mutex until it is done.
+  for (int waited = 0; waited < 600; ++waited) {
+    HANDLE busy = OpenMutexA(SYNCHRONIZE, FALSE, "visaprep uninstall");
+    if (busy == nullptr) {
+      break;
+    }
+    CloseHandle(busy);
+    Sleep(100);
+  }
 
   DWORD exitCode = 0;
   GetExitCodeProcess(process.hProcess, &exitCode);
   DWORD output = 0;
   char chunk[256];
   DWORD got = 0;
-  while (ReadFile(readEnd, chunk, sizeof chunk, &got, nullptr) && got != 0) {
+  // What the program wrote is in the pipe once it has exited. Reading to the
+  // end would wait for every holder of the write end, and Wine's desktop
+  // process, started by an installer's first window, keeps that installer's
+  // standard error for as long as the prefix lives.
+  DWORD waiting = 0;
+  while (PeekNamedPipe(readEnd, nullptr, 0, nullptr, &waiting, nullptr) && waiting != 0 &&
+         ReadFile(readEnd, chunk, sizeof chunk, &got, nullptr) && got != 0) {
     output += got;
   }
   if (held != INVALID_HANDLE_VALUE) {

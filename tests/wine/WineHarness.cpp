@@ -228,6 +228,11 @@ std::string BuildInstaller(const std::string& technology, const fs::path& payloa
     command = {prefix.loader, SourceFile("tests/inno/node_modules/innosetup/bin/ISCC.exe").string(),
                "/Q", "/O" + file(out.parent_path()), "/DOUTFILE=" + out.stem().string()};
     example = "examples/installer.iss";
+    // The compiler's threads do not survive qemu-user.
+    const char* kind = std::getenv("VISAPREP_WINE32_KIND");
+    if (kind != nullptr && std::string(kind) == "qemu") {
+      command.push_back("/DEMULATED=1");
+    }
   } else {
     flag = "";
     command = {SourceFile("tests/wine/BuildMsi.sh").string(), out.string(), x64 ? "x64" : "x86"};

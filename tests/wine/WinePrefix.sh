@@ -1,37 +1,58 @@
 #!/usr/bin/env bash
 # Makes a throwaway Wine prefix for one test run, with a virtual display,
 # and keeps one wineserver alive for all of it; "stop" ends both. "probe"
-# tells whether this host can start 32-bit Windows programs at all: it
-# prints why not and fails when it cannot, and prints nothing when it can.
+# tells whether and how this host starts 32-bit Windows programs, and fails
+# when it cannot.
 # "kill" ends every process of the prefix at once, as the Task Manager or a
 # power cut would, then starts its server and services again.
 #   WinePrefix.sh start PREFIX ARCH  |  WinePrefix.sh stop PREFIX  |  WinePrefix.sh probe
 #   WinePrefix.sh kill PREFIX
-# WINELOADER, when set, is the loader that starts Windows programs; the
-# 64-bit flavour sets it to Wine's 64-bit half, called directly, because
-# "wine" always goes through the 32-bit loader when that is installed.
+# WINELOADER, when set, is the loader that starts Windows programs: the one
+# the probe names, or for the 64-bit flavour Wine's 64-bit half, called
+# directly, because "wine" always goes through the 32-bit loader when that
+# is installed.
 set -euo pipefail
 action=$1
 loader=${WINELOADER:-wine}
 
 # Debian's Wine runs every 32-bit Windows program inside a 32-bit Linux
 # process, so a kernel built or booted without 32-bit emulation cannot start
-# one in any prefix, WoW64 included.
+# one in any prefix, WoW64 included. scripts/wine32-root.sh then provides the
+# same 32-bit half unpacked in a folder of its own, run under qemu-user, and
+# it does so natively where only wine32:i386 could not be installed. The
+# probe's first line says which route this host takes; when 32-bit programs
+# start, the route's name (system, native or qemu) and the loaders for a
+# 32-bit and for a 64-bit prefix follow.
+root32=${VISAPREP_WINE32_ROOT:-${XDG_CACHE_HOME:-$HOME/.cache}/visaprep/wine32}
 probe() {
-  local wine32=/usr/lib/wine/wine output
+  local wine32=/usr/lib/wine/wine output reason
   if [ ! -x "$wine32" ]; then
-    echo "Wine's 32-bit half is not installed (Debian package wine32:i386), so Wine cannot start 32-bit Windows programs here."
-    return 1
+    reason="Wine's 32-bit half is not installed (Debian package wine32:i386)."
+  elif output=$("$wine32" --version 2>&1); then
+    echo "This host runs 32-bit programs with Debian's wine32:i386."
+    printf 'system\nwine\nwine\n'
+    return 0
+  else
+    case $output in
+      *"Exec format error"*)
+        reason="This Linux kernel does not run 32-bit programs (32-bit emulation is off)." ;;
+      *)
+        reason="Wine's 32-bit loader does not start here ($(tail -n 1 <<<"$output"))." ;;
+    esac
   fi
-  if output=$("$wine32" --version 2>&1); then
+  local direct=$root32/usr/lib/wine/wine-direct
+  if [ -x "$direct" ] && "$direct" --version >/dev/null 2>&1; then
+    local route
+    route=$(cat "$root32/route")
+    if [ "$route" = qemu ]; then
+      echo "$reason 32-bit Windows programs run under qemu-user emulation, through Debian's wine32:i386 packages unpacked in $root32."
+    else
+      echo "$reason 32-bit Windows programs run natively, through Debian's wine32:i386 packages unpacked in $root32."
+    fi
+    printf '%s\n%s\n%s64\n' "$route" "$direct" "$direct"
     return 0
   fi
-  case $output in
-    *"Exec format error"*)
-      echo "This Linux kernel does not run 32-bit programs (32-bit emulation is off), so Wine cannot start 32-bit Windows programs here." ;;
-    *)
-      echo "Wine's 32-bit loader does not start here ($(tail -n 1 <<<"$output")), so Wine cannot start 32-bit Windows programs." ;;
-  esac
+  echo "$reason So Wine cannot start 32-bit Windows programs here."
   return 1
 }
 

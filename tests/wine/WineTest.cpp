@@ -539,8 +539,9 @@ struct InstallerCase {
   // and then puts back, with a mark for a run cut off; a package that keeps
   // a file already there leaves the configuration alone.
   bool overwritesConfiguration = true;
-  bool rollsBack = false;  // takes its files away again when it fails
-  const char* mode = "";   // a define that the example knows, such as MODE64
+  bool rollsBack = false;         // takes its files away again when it fails
+  const char* mode = "";          // a define that the example knows, such as MODE64
+  const char* stopped = nullptr;  // its report when it stopped before its files, if not `failed`
 };
 
 const InstallerCase kInstallers[] = {
@@ -552,14 +553,15 @@ const InstallerCase kInstallers[] = {
      "C:\\tools\\visa-library-inno.exe",
      "visa-library-inno.exe /VERYSILENT /SUPPRESSMSGBOXES /NORESTART", "exit=5 output=0",
      "unins000.exe /VERYSILENT /SUPPRESSMSGBOXES /NORESTART", "%s\\VISA library\\unins000.exe",
-     "Program Files", false, true, true},
+     "Program Files", false, true, true, "", "exit=7 output=0"},
     // Setup in 64-bit mode, where Windows is 64-bit: its Program Files is the
     // 64-bit one.
     {"inno", "examples/installer.iss", "```iss\n", "visa-library-inno.exe",
      "C:\\tools\\visa-library-inno.exe",
      "visa-library-inno.exe /VERYSILENT /SUPPRESSMSGBOXES /NORESTART", "exit=5 output=0",
      "unins000.exe /VERYSILENT /SUPPRESSMSGBOXES /NORESTART",
-     "C:\\Program Files\\VISA library\\unins000.exe", "Program Files", false, true, true, "MODE64"},
+     "C:\\Program Files\\VISA library\\unins000.exe", "Program Files", false, true, true, "MODE64",
+     "exit=7 output=0"},
     // Windows gives 1603 for a failed installation, Wine 1627.
     {"msi", "examples/installer.wxs", "```xml\n", "visa-library.msi",
      "C:\\windows\\system32\\msiexec.exe", "msiexec /i C:\\tools\\visa-library.msi /qn",
@@ -748,7 +750,11 @@ TEST_P(Installer, KeepsTheSiteAcrossFailuresAndRetries) {
         continue;
       }
       const bool failed = planned.ending == Ending::kFails || stops;
-      EXPECT_EQ(report, failed ? installer.failed : std::string(kDone)) << run;
+      std::string expected = failed ? installer.failed : kDone;
+      if (stops && installer.stopped != nullptr) {
+        expected = installer.stopped;
+      }
+      EXPECT_EQ(report, expected) << run;
       if (planned.holdConfiguration) {
         // Stopped before anything: the site's configuration waits in the backup.
         EXPECT_EQ(wine::ReadFile(root / kBak), "the site's") << run;
