@@ -3,7 +3,8 @@
 # cannot be installed: the same packages, fetched from Debian's archive and
 # unpacked into a private folder, never into dpkg's database. Where the
 # kernel runs i386 programs the loader runs natively; where it does not, under
-# qemu-user emulation (Debian's qemu-user-static, no binfmt_misc handler).
+# qemu-user emulation (Debian's qemu-user-static, unpacked there too, with no
+# binfmt_misc handler).
 #   wine32-root.sh         makes the folder once, and its loaders every time
 #   wine32-root.sh kernel  succeeds when this kernel runs i386 programs
 # The folder is $VISAPREP_WINE32_ROOT, by default in the user's cache; its
@@ -83,11 +84,16 @@ if [ "${VISAPREP_WINE32_ROUTE:-}" != qemu ] && kernel; then
   run="$lib/ld-linux.so.2 --argv0 \"\$0\" --library-path $libraries"
   echo "native" >"$root/route"
 else
-  if ! command -v qemu-i386-static >/dev/null; then
-    echo "installing: qemu-user-static"
-    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq qemu-user-static >/dev/null
+  # Unpacked too: installed, its maintainer scripts could register it with
+  # binfmt_misc, and every i386 program on the machine would then run by it.
+  if [ ! -x "$root/usr/bin/qemu-i386-static" ]; then
+    echo "unpacking qemu-user-static into $root"
+    debs=$(mktemp -d)
+    (cd "$debs" && apt-get download -qq qemu-user-static 2>/dev/null)
+    dpkg -x "$debs"/qemu-user-static_*.deb "$root"
+    rm -rf "$debs"
   fi
-  run="qemu-i386-static -R \"\${QEMU_RESERVED_VA:-$reserved}\" -L $root -0 \"\$0\""
+  run="$root/usr/bin/qemu-i386-static -R \"\${QEMU_RESERVED_VA:-$reserved}\" -L $root -0 \"\$0\""
   echo "qemu" >"$root/route"
 fi
 printf '#!/bin/sh\nexec %s %s "$@"\n' "$run" "$lib/wine" >"$lib/wine-direct"

@@ -46,6 +46,35 @@ void DeleteKeys() {
   }
 }
 
+// The program that Windows' own list of programs would run to uninstall
+// the product registered under `name`, in either registry view: after a cut
+// off run, Inno Setup keeps a damaged unins000.dat and registers a new
+// unins001.exe. Empty when there is none.
+std::string RegisteredUninstaller(const char* name) {
+  const std::string path =
+      std::string("SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\") + name;
+  for (REGSAM view : {KEY_WOW64_32KEY, KEY_WOW64_64KEY}) {
+    HKEY key = nullptr;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, KEY_QUERY_VALUE | view, &key) !=
+        ERROR_SUCCESS) {
+      continue;
+    }
+    char value[MAX_PATH] = {};
+    DWORD size = sizeof value - 1;
+    const LONG status = RegQueryValueExA(key, "UninstallString", nullptr, nullptr,
+                                         reinterpret_cast<BYTE*>(value), &size);
+    RegCloseKey(key);
+    if (status == ERROR_SUCCESS) {
+      std::string program = value;
+      if (!program.empty() && program.front() == '"') {
+        program = program.substr(1, program.find('"', 1) - 1);
+      }
+      return program;
+    }
+  }
+  return "";
+}
+
 bool SetValue(const char* view, const char* type, const char* hexData) {
   if (std::strcmp(view, "none") == 0) {
     return true;
@@ -98,6 +127,8 @@ int main(int argc, char** argv) {
   SetHandleInformation(readEnd, HANDLE_FLAG_INHERIT, 0);
 
   std::string commandLine = FromHex(argv[6]);
+  // "@name": the uninstaller registered under that name.
+  const std::string program = argv[5][0] == '@' ? RegisteredUninstaller(argv[5] + 1) : argv[5];
   STARTUPINFOA startup = {};
   startup.cb = sizeof startup;
   startup.dwFlags = STARTF_USESTDHANDLES;
@@ -108,9 +139,9 @@ int main(int argc, char** argv) {
   // The empty-value rows resolve relative paths against this folder.
   CreateDirectoryA("C:\\vp", nullptr);
   CreateDirectoryA("C:\\vp\\cwd", nullptr);
-  if (!CreateProcessA(argv[5], &commandLine[0], nullptr, nullptr, TRUE, 0, nullptr, "C:\\vp\\cwd",
-                      &startup, &process)) {
-    std::fprintf(stderr, "driver: cannot start %s: %lu\n", argv[5], GetLastError());
+  if (!CreateProcessA(program.c_str(), &commandLine[0], nullptr, nullptr, TRUE, 0, nullptr,
+                      "C:\\vp\\cwd", &startup, &process)) {
+    std::fprintf(stderr, "driver: cannot start %s: %lu\n", program.c_str(), GetLastError());
     return 2;
   }
   CloseHandle(writeEnd);

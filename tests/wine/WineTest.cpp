@@ -530,11 +530,13 @@ struct InstallerCase {
   std::string file;        // the installer, in C:\tools
   std::string program;     // what starts it
   std::string commandLine;
-  std::string failed;       // its report when it failed
-  std::string uninstall;    // the command line of its uninstaller, %s for Program Files
-  std::string uninstaller;  // the program that uninstalls, %s for Program Files
-  std::string cache;        // where the technology keeps what it installed, below C:
-  bool x64 = true;          // runs in the flavour of the 64-bit build
+  std::string failed;     // its report when it failed
+  std::string uninstall;  // the command line of its uninstaller, %s for Program Files
+  // The program that uninstalls, %s for Program Files; "@key", the one
+  // registered under that key, as Windows' list of programs runs it.
+  std::string uninstaller;
+  std::string cache;  // where the technology keeps what it installed, below C:
+  bool x64 = true;    // runs in the flavour of the 64-bit build
   // Lays its default configuration over the site's, which visaprep backs up
   // and then puts back, with a mark for a run cut off; a package that keeps
   // a file already there leaves the configuration alone.
@@ -552,16 +554,15 @@ const InstallerCase kInstallers[] = {
     {"inno", "examples/installer.iss", "```iss\n", "visa-library-inno.exe",
      "C:\\tools\\visa-library-inno.exe",
      "visa-library-inno.exe /VERYSILENT /SUPPRESSMSGBOXES /NORESTART", "exit=5 output=0",
-     "unins000.exe /VERYSILENT /SUPPRESSMSGBOXES /NORESTART", "%s\\VISA library\\unins000.exe",
-     "Program Files", false, true, true, "", "exit=7 output=0"},
+     "unins000.exe /VERYSILENT /SUPPRESSMSGBOXES /NORESTART", "@VISA library_is1", "Program Files",
+     false, true, true, "", "exit=7 output=0"},
     // Setup in 64-bit mode, where Windows is 64-bit: its Program Files is the
     // 64-bit one.
     {"inno", "examples/installer.iss", "```iss\n", "visa-library-inno.exe",
      "C:\\tools\\visa-library-inno.exe",
      "visa-library-inno.exe /VERYSILENT /SUPPRESSMSGBOXES /NORESTART", "exit=5 output=0",
-     "unins000.exe /VERYSILENT /SUPPRESSMSGBOXES /NORESTART",
-     "C:\\Program Files\\VISA library\\unins000.exe", "Program Files", false, true, true, "MODE64",
-     "exit=7 output=0"},
+     "unins000.exe /VERYSILENT /SUPPRESSMSGBOXES /NORESTART", "@VISA library_is1", "Program Files",
+     false, true, true, "MODE64", "exit=7 output=0"},
     // Windows gives 1603 for a failed installation, Wine 1627.
     {"msi", "examples/installer.wxs", "```xml\n", "visa-library.msi",
      "C:\\windows\\system32\\msiexec.exe", "msiexec /i C:\\tools\\visa-library.msi /qn",
