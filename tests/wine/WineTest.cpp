@@ -582,6 +582,10 @@ struct ScenarioRun {
   // Another process keeps the configuration open meanwhile: a recovery
   // cannot put it back, and must stop the installation.
   bool holdConfiguration = false;
+  // Another process keeps the installer's visa32.dll open: the uninstaller
+  // cannot delete it, so the set-aside library stays set aside, and a later
+  // uninstall must still put it back.
+  bool holdLibrary = false;
 };
 
 struct Scenario {
@@ -591,6 +595,7 @@ struct Scenario {
   bool oldCopyOnly = false;      // no visa32.dll, an old set-aside copy beside it
   bool holdBackup = false;       // "BackUp" cannot replace the stranger's backup
   bool marks = false;            // only for engines that keep a mark
+  std::string only;              // the one technology it is for, if not every
 };
 
 std::vector<Scenario> Scenarios() {
@@ -628,6 +633,12 @@ std::vector<Scenario> Scenarios() {
                            true});
     }
   }
+  scenarios.push_back({"an uninstall that cannot delete the library, then install, uninstall",
+                       {{Ending::kThrough},
+                        {Ending::kUninstall, 0, false, false, true},
+                        {Ending::kThrough},
+                        {Ending::kUninstall}}});
+  scenarios.back().only = "inno";
   // The stranger's backup comes last: a mark that an earlier scenario left
   // behind would put it back.
   scenarios.push_back({"a stranger's backup", {{Ending::kThrough}}, true});
@@ -678,7 +689,8 @@ TEST_P(Installer, KeepsTheSiteAcrossFailuresAndRetries) {
   const Files installed =
       WithLibraryBytes({{"visa32.dll", "quarvello"}, {"visa32.Acme Corp.dll", "acme"}});
   for (const Scenario& scenario : Scenarios()) {
-    if (scenario.marks && !installer.overwritesConfiguration) {
+    if ((scenario.marks && !installer.overwritesConfiguration) ||
+        (!scenario.only.empty() && scenario.only != installer.technology)) {
       continue;
     }
     Prepare(root, {{kConf, "the site's"}}, {"fw/Tavrex"});
@@ -714,6 +726,8 @@ TEST_P(Installer, KeepsTheSiteAcrossFailuresAndRetries) {
       wine::Launch launch = {"-", false, installer.program};
       if (planned.holdConfiguration) {
         launch.hold = "C:\\vp\\fw\\Tavrex\\visaconf.ini";
+      } else if (planned.holdLibrary) {
+        launch.hold = prefix.systemDirectory + "\\visa32.dll";
       } else if (scenario.holdBackup) {
         launch.hold = "C:\\vp\\fw\\Tavrex\\visaini.bak";
       }
@@ -763,8 +777,8 @@ TEST_P(Installer, KeepsTheSiteAcrossFailuresAndRetries) {
       }
       EXPECT_EQ(wine::FilesBelow(root), site) << run;
       Files libraries = installed;
-      if (planned.ending == Ending::kUninstall || stops ||
-          (planned.ending == Ending::kFails && installer.rollsBack)) {
+      if (!planned.holdLibrary && (planned.ending == Ending::kUninstall || stops ||
+                                   (planned.ending == Ending::kFails && installer.rollsBack))) {
         libraries = before;
       }
       EXPECT_EQ(Named(wine::FilesBelow(prefix.system32, "visa32")), Named(libraries)) << run;
