@@ -110,7 +110,10 @@ int main(int argc, char** argv) {
   }
 
   HANDLE held = INVALID_HANDLE_VALUE;
-  if (std::strcmp(argv[4], "-") != 0) {
+  if (std::strcmp(argv[4], "uninstalling") == 0) {
+    // As an Inno Setup uninstaller of the include holds it while at work.
+    held = CreateMutexA(nullptr, FALSE, "visaprep uninstall");
+  } else if (std::strcmp(argv[4], "-") != 0) {
     // Readable by others, so it can be copied, but neither writable nor
     // deletable while held.
     held = CreateFileA(argv[4], GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
@@ -146,16 +149,6 @@ int main(int argc, char** argv) {
   }
   CloseHandle(writeEnd);
   WaitForSingleObject(process.hProcess, INFINITE);
-  // An Inno Setup uninstaller returns while its second phase may still be
-  // putting the library back; the include holds this mutex until it is done.
-  for (int waited = 0; waited < 600; ++waited) {
-    HANDLE busy = OpenMutexA(SYNCHRONIZE, FALSE, "visaprep uninstall");
-    if (busy == nullptr) {
-      break;
-    }
-    CloseHandle(busy);
-    Sleep(100);
-  }
 
   DWORD exitCode = 0;
   GetExitCodeProcess(process.hProcess, &exitCode);
@@ -171,8 +164,18 @@ int main(int argc, char** argv) {
          ReadFile(readEnd, chunk, sizeof chunk, &got, nullptr) && got != 0) {
     output += got;
   }
-  if (held != INVALID_HANDLE_VALUE) {
+  if (held != INVALID_HANDLE_VALUE && held != nullptr) {
     CloseHandle(held);
+  }
+  // An Inno Setup uninstaller returns while its second phase may still be
+  // putting the library back; the include holds this mutex until it is done.
+  for (int waited = 0; waited < 600; ++waited) {
+    HANDLE busy = OpenMutexA(SYNCHRONIZE, FALSE, "visaprep uninstall");
+    if (busy == nullptr) {
+      break;
+    }
+    CloseHandle(busy);
+    Sleep(100);
   }
   std::printf("exit=%lu output=%lu\n", exitCode, output);
   return 0;

@@ -45,7 +45,9 @@ const Prefix& CurrentPrefix();
 
 // How a run starts its program.
 struct Launch {
-  std::string hold = "-";  // a Windows path that another process keeps open meanwhile
+  // A Windows path that another process keeps open meanwhile, or
+  // "uninstalling": the mutex of an Inno Setup uninstaller still at work.
+  std::string hold = "-";
   // A version.dll lies beside visaprep.exe for the run, and Wine prefers it
   // to its own, as Windows does for a DLL that it does not always take from
   // the system directory; loaded, it leaves C:\planted.txt.

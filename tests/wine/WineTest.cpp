@@ -586,6 +586,7 @@ struct ScenarioRun {
   // cannot delete it, so the set-aside library stays set aside, and a later
   // uninstall must still put it back.
   bool holdLibrary = false;
+  bool uninstalling = false;  // an uninstaller of the include still at work
 };
 
 struct Scenario {
@@ -638,6 +639,9 @@ std::vector<Scenario> Scenarios() {
                         {Ending::kUninstall, 0, false, false, true},
                         {Ending::kThrough},
                         {Ending::kUninstall}}});
+  scenarios.back().only = "inno";
+  scenarios.push_back({"an uninstaller still at work stops the installation",
+                       {{Ending::kThrough, 0, false, false, false, true}}});
   scenarios.back().only = "inno";
   // The stranger's backup comes last: a mark that an earlier scenario left
   // behind would put it back.
@@ -726,6 +730,8 @@ TEST_P(Installer, KeepsTheSiteAcrossFailuresAndRetries) {
       wine::Launch launch = {"-", false, installer.program};
       if (planned.holdConfiguration) {
         launch.hold = "C:\\vp\\fw\\Tavrex\\visaconf.ini";
+      } else if (planned.uninstalling) {
+        launch.hold = "uninstalling";
       } else if (planned.holdLibrary) {
         launch.hold = prefix.systemDirectory + "\\visa32.dll";
       } else if (scenario.holdBackup) {
@@ -752,8 +758,8 @@ TEST_P(Installer, KeepsTheSiteAcrossFailuresAndRetries) {
       for (const char* name : {"cut.txt", "cut.count", "cut.now"}) {
         wine::fs::remove(tools / name);
       }
-      const bool stops =
-          planned.holdConfiguration || (scenario.holdBackup && installer.overwritesConfiguration);
+      const bool stops = planned.holdConfiguration || planned.uninstalling ||
+                         (scenario.holdBackup && installer.overwritesConfiguration);
       if (planned.ending == Ending::kCut || planned.ending == Ending::kCutAround) {
         // What a cut off run leaves is the next run's to mend; but the site's
         // bytes must be there.
