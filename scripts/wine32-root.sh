@@ -78,7 +78,12 @@ fi
 # A 64-bit Wine starts a 32-bit program with the loader beside itself named
 # as itself without "64"; so a copy of the system's wine64 here starts
 # wine-direct, which runs the root's 32-bit Wine.
-cp /usr/lib/wine/wine64 "$lib/wine-direct64"
+# Each is replaced by a rename, never rewritten: a test's Wine process may be
+# running it right now.
+if ! cmp -s /usr/lib/wine/wine64 "$lib/wine-direct64"; then
+  cp /usr/lib/wine/wine64 "$lib/wine-direct64.new"
+  mv -f "$lib/wine-direct64.new" "$lib/wine-direct64"
+fi
 libraries=$root/lib/i386-linux-gnu:$root/usr/lib/i386-linux-gnu
 if [ "${VISAPREP_WINE32_ROUTE:-}" != qemu ] && kernel; then
   run="$lib/ld-linux.so.2 --argv0 \"\$0\" --library-path $libraries"
@@ -96,5 +101,6 @@ else
   run="$root/usr/bin/qemu-i386-static -R \"\${QEMU_RESERVED_VA:-$reserved}\" -L $root -0 \"\$0\""
   echo "qemu" >"$root/route"
 fi
-printf '#!/bin/sh\nexec %s %s "$@"\n' "$run" "$lib/wine" >"$lib/wine-direct"
-chmod +x "$lib/wine-direct"
+printf '#!/bin/sh\nexec %s %s "$@"\n' "$run" "$lib/wine" >"$lib/wine-direct.new"
+chmod +x "$lib/wine-direct.new"
+mv -f "$lib/wine-direct.new" "$lib/wine-direct"
