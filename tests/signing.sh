@@ -31,4 +31,6 @@ fi
 mkdir bin
 cp "$signed" bin/visaprep.exe
 ln -s "$VISAPREP_BIN/test" bin/test
+# Under WoW64 the driver is the 64-bit build's.
+[ ! -d "$VISAPREP_BIN/x64" ] || ln -s "$VISAPREP_BIN/x64" bin/x64
 VISAPREP_BIN=$work/bin "$wine_tests" --gtest_filter=Wine.BacksUpAndRestoresTheConfiguration
