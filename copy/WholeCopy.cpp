@@ -34,6 +34,22 @@ Platform::FileHandle OpenWhenFree(const char* path, std::uint32_t access, std::u
   }
 }
 
+// Gives `file` the time of now as its creation time, and `lastWrite` unless
+// it is null, then puts the file and its dates on the disk; 0 or the failed
+// step's error. The creation time is set on purpose: Windows gives a file
+// made under a name freed seconds before that name's old creation time, and
+// the temporary name is freed by every copy, while the creation time is
+// what tells the newest set-aside copy.
+std::uint32_t DateAndFlush(Platform::FileHandle file, const Platform::FileTime* lastWrite) {
+  Platform::FileTime now;
+  Platform::GetSystemTimeAsFileTime(&now);
+  if (Platform::SetFileTime(file, &now, nullptr, lastWrite) == 0 ||
+      Platform::FlushFileBuffers(file) == 0) {
+    return Platform::GetLastError();
+  }
+  return 0;
+}
+
 // Every byte of `in` into `out`, dated as `in`, then onto the disk; 0 or
 // the failed step's error. The buffer stays below a page, so the frame
 // needs no stack probe.
@@ -53,18 +69,12 @@ std::uint32_t Transfer(Platform::FileHandle in, Platform::FileHandle out) {
     }
   }
   // The copy carries its source's last-write time, as a copy made by
-  // Windows does. Its creation time is set to now on purpose: Windows gives
-  // a file made under a name freed seconds before that name's old creation
-  // time, and the temporary name is freed by every copy, while the creation
-  // time is what tells the newest set-aside copy.
-  Platform::FileTime times[2];
-  Platform::GetSystemTimeAsFileTime(&times[0]);
-  if (Platform::GetFileTime(in, nullptr, nullptr, &times[1]) == 0 ||
-      Platform::SetFileTime(out, &times[0], nullptr, &times[1]) == 0 ||
-      Platform::FlushFileBuffers(out) == 0) {
+  // Windows does.
+  Platform::FileTime written;
+  if (Platform::GetFileTime(in, nullptr, nullptr, &written) == 0) {
     return Platform::GetLastError();
   }
-  return 0;
+  return DateAndFlush(out, &written);
 }
 
 // Gives the flushed temporary file the destination's name in one step.
@@ -120,6 +130,17 @@ std::uint32_t CopyFileWhole(const char* source, const char* temporary, const cha
     DeleteFileWhenFree(temporary);
   }
   return error;
+}
+
+bool DateAsMadeNow(const char* path) {
+  const Platform::FileHandle file =
+      OpenWhenFree(path, Platform::kGenericWrite, Platform::kShareRead, Platform::kOpenExisting);
+  if (file == Platform::kInvalidFile) {
+    return false;
+  }
+  const bool dated = DateAndFlush(file, nullptr) == 0;
+  Platform::CloseHandle(file);
+  return dated;
 }
 
 int DeleteFileWhenFree(const char* path) {

@@ -27,6 +27,10 @@ constexpr const char* kTemporaryName = "visaprep.tmp";
 std::uint32_t CopyFileWhole(const char* source, const char* temporary, const char* destination,
                             bool replace);
 
+// Gives the file `path` the time of now as its creation time, on the disk,
+// as if it had just been copied; true when done.
+bool DateAsMadeNow(const char* path);
+
 // Deletes `path` once whatever briefly holds it lets go; nonzero when deleted.
 int DeleteFileWhenFree(const char* path);
 

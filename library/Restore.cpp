@@ -58,10 +58,12 @@ void RestoreForeignLibrary(const char* systemDirectory) {
       ComposeText(newest, {path});
     }
   } while (Platform::FindNextFileA(search, &found) != 0);
+  // A search that ended early may have missed the newest copy.
+  const bool complete = Platform::GetLastError() == Platform::kErrorNoMoreFiles;
   Platform::FindClose(search);
   // The rename never replaces: a library that is in place, whatever its
   // company, stays, and so does the copy.
-  if (newest[0] != '\0') {
+  if (complete && newest[0] != '\0') {
     MoveFileWhenFree(newest, library);
   }
 }

@@ -34,7 +34,12 @@ void SetAsideForeignLibrary(const char* systemDirectory) {
     if (error != Platform::kErrorFileExists && error != Platform::kErrorAlreadyExists) {
       return;
     }
+    // Such a copy counts as made now, so that a put-back takes it, not
+    // another library of the company set aside after it was first made.
     if (SameBytes(library, setAside)) {
+      if (!DateAsMadeNow(setAside)) {
+        return;
+      }
       break;
     }
   }

@@ -39,6 +39,7 @@ constexpr std::uint32_t kAttributeDirectory = 0x0010;       // FILE_ATTRIBUTE_DI
 constexpr std::uint32_t kErrorFileNotFound = 2;
 constexpr std::uint32_t kErrorPathNotFound = 3;
 constexpr std::uint32_t kErrorAccessDenied = 5;
+constexpr std::uint32_t kErrorNoMoreFiles = 18;
 constexpr std::uint32_t kErrorSharingViolation = 32;
 constexpr std::uint32_t kErrorLockViolation = 33;
 constexpr std::uint32_t kErrorFileExists = 80;
@@ -144,7 +145,8 @@ void GetSystemTimeAsFileTime(FileTime* now);
 // matches the short 8.3 names too, so a caller checks each name itself.
 FileHandle FindFirstFileA(const char* pattern, FoundFile* found);
 
-// Nonzero while there is another match.
+// Nonzero while there is another match; at the end the last error is
+// ERROR_NO_MORE_FILES.
 int FindNextFileA(FileHandle search, FoundFile* found);
 
 int FindClose(FileHandle search);

@@ -483,7 +483,7 @@ int FindNextFileA(FileHandle search, FoundFile* found) {
   }
   std::vector<FoundFile>& left = machine.searches.at(search);
   if (left.empty()) {
-    return Fail(18);  // ERROR_NO_MORE_FILES
+    return Fail(kErrorNoMoreFiles);
   }
   *found = left.front();
   left.erase(left.begin());

@@ -23,6 +23,8 @@ const std::string kBak = "C:\\fw\\Tavrex\\visaini.bak";
 const std::string kLib = "C:\\windows\\syswow64\\visa32.dll";
 const std::string kAcmeCopy = "C:\\windows\\syswow64\\visa32.Acme.dll";
 const std::string kAcmeSecond = "C:\\windows\\syswow64\\visa32.Acme.2.dll";
+// Where a copy goes when both names before it are taken.
+const std::string kAcmeThird = "C:\\windows\\syswow64\\visa32.Acme.3.dll";
 const std::string kOther = "C:\\fw\\Tavrex\\other.ini";
 const std::string kConfTemporary = "C:\\fw\\Tavrex\\visaprep.tmp";
 const std::string kLibTemporary = "C:\\windows\\syswow64\\visaprep.tmp";
@@ -34,6 +36,8 @@ struct Start {
   // visa32.Acme.dll: none, an older library of Acme's ("earlier"), or the
   // same bytes as visa32.dll ("lib").
   const char* earlierCopy;
+  // visa32.Acme.2.dll, made before visa32.Acme.dll: none or "lib".
+  const char* secondCopy = nullptr;
 };
 
 // Each of the site's files has a date of its own, which its copies carry.
@@ -56,11 +60,12 @@ void Install(const Start& start) {
   machine.files[kOther].bytes = "unrelated";
   if (start.conf) machine.files[kConf].bytes = "conf";
   if (start.bak) machine.files[kBak].bytes = "bak";
-  if (start.earlierCopy != nullptr) machine.files[kAcmeCopy].bytes = start.earlierCopy;
+  if (start.earlierCopy != nullptr) machine.files[kAcmeCopy] = {start.earlierCopy, {}, false, 2};
+  if (start.secondCopy != nullptr) machine.files[kAcmeSecond] = {start.secondCopy, {}, false, 1};
   machine.versions["earlier"] = VersionOf("Acme");
+  machine.versions["lib"] = VersionOf(start.company != nullptr ? start.company : "Acme");
   if (start.company != nullptr) {
     machine.files[kLib].bytes = "lib";
-    machine.versions["lib"] = VersionOf(start.company);
   }
   for (auto& [path, file] : machine.files) {
     file.lastWrite = DateOf(file.bytes);
@@ -78,13 +83,13 @@ std::string NotWhole(const std::map<std::string, fake::File>& files) {
   if (files.count(kBak) != 0 && !Holds(files, kBak, "conf") && !Holds(files, kBak, "bak")) {
     return "a backup that is not whole";
   }
-  for (const std::string& copy : {kAcmeCopy, kAcmeSecond}) {
+  for (const std::string& copy : {kAcmeCopy, kAcmeSecond, kAcmeThird}) {
     if (files.count(copy) != 0 && !Holds(files, copy, "lib") && !Holds(files, copy, "earlier")) {
       return "a set-aside library that is not whole";
     }
   }
   const std::set<std::string> site = {"conf", "bak", "lib", "earlier"};
-  for (const std::string& name : {kConf, kBak, kLib, kAcmeCopy, kAcmeSecond}) {
+  for (const std::string& name : {kConf, kBak, kLib, kAcmeCopy, kAcmeSecond, kAcmeThird}) {
     const auto found = files.find(name);
     if (found != files.end() && site.count(found->second.bytes) != 0 &&
         found->second.lastWrite != DateOf(found->second.bytes)) {
@@ -112,21 +117,50 @@ std::string Broken(const Start& start, const std::string& verb, bool cut) {
   }
   if (start.company != nullptr && !Holds(files, kLib, "lib")) {
     const std::string copy = std::string("C:\\windows\\syswow64\\visa32.") + start.company + ".dll";
-    if (!setAside || (!Holds(files, copy, "lib") && !Holds(files, kAcmeSecond, "lib"))) {
+    if (!setAside || (!Holds(files, copy, "lib") && !Holds(files, kAcmeSecond, "lib") &&
+                      !Holds(files, kAcmeThird, "lib"))) {
       return "library lost";
     }
   }
   // A set-aside copy stays as it is, unless it went back into an empty place.
-  const bool putBackEarlier = putBack && start.company == nullptr && Holds(files, kLib, "earlier");
+  const bool filled = putBack && start.company == nullptr && files.count(kLib) != 0;
   if (!Holds(files, kOther, "unrelated") ||
       (start.earlierCopy != nullptr && !Holds(files, kAcmeCopy, start.earlierCopy) &&
-       !putBackEarlier)) {
+       !(filled && Holds(files, kLib, start.earlierCopy))) ||
+      (start.secondCopy != nullptr && !Holds(files, kAcmeSecond, start.secondCopy) &&
+       !(filled && Holds(files, kLib, start.secondCopy)))) {
     return "an unrelated file changed";
+  }
+  // A put-back takes the copy made last, and that is the library a
+  // set-aside took away.
+  const auto created = [&files](const std::string& path) {
+    return files.count(path) != 0 ? files.at(path).created + 1 : 0;
+  };
+  std::string last = kAcmeCopy;
+  for (const std::string& copy : {kAcmeSecond, kAcmeThird}) {
+    last = created(copy) > created(last) ? copy : last;
+  }
+  // Known gap: a copy whose version information cannot be read at that
+  // moment is passed over as no copy, and an older one may go back.
+  bool versionUnread = false;
+  for (int call = machine.fault.call; call >= 1 && call <= machine.calls; ++call) {
+    const std::string& name = machine.callNames[call - 1];
+    versionUnread = versionUnread || name.rfind("GetFileVersionInfo", 0) == 0 ||
+                    name == "VerQueryValueA" || name == "GlobalAlloc";
+    if (!machine.fault.persistent || machine.fault.cut != fake::Cut::kNone) {
+      break;
+    }
+  }
+  if (filled && !versionUnread && created(last) > created(kLib)) {
+    return "an older copy went back";
+  }
+  if (setAside && start.company != nullptr && files.count(kLib) == 0 && !Holds(files, last, "lib")) {
+    return "the copy made last is not the library";
   }
   if (const std::string broken = NotWhole(files); !broken.empty()) {
     return broken;
   }
-  std::set<std::string> allowed = {kConf, kBak, kLib, kOther, kAcmeCopy, kAcmeSecond};
+  std::set<std::string> allowed = {kConf, kBak, kLib, kOther, kAcmeCopy, kAcmeSecond, kAcmeThird};
   // Only a run that was cut off, or could not delete, leaves its temporary file.
   if (cut || machine.failedADeletion) {
     allowed.insert({kConfTemporary, kLibTemporary});
@@ -198,7 +232,10 @@ TEST(Faults, NothingIsLostWhateverCallFails) {
   const char* const verbs[] = {"BackUp", "Copy", "RemoveVisa32", "BackUp RemoveVisa32",
                                "RestoreVisa32"};
   const char* const companies[] = {"Acme", "Quarvello", nullptr};
-  const char* const earlierCopies[] = {nullptr, "earlier", "lib"};
+  const Start copies[] = {{false, false, nullptr, nullptr},
+                          {false, false, nullptr, "earlier"},
+                          {false, false, nullptr, "lib"},
+                          {false, false, nullptr, "earlier", "lib"}};
   // The calls that a brief hold is waited out in, and the errors of a hold.
   const std::set<std::string> retried = {"CreateFileA", "ReplaceFileA", "MoveFileExA",
                                          "DeleteFileA"};
@@ -206,9 +243,9 @@ TEST(Faults, NothingIsLostWhateverCallFails) {
                                  Platform::kErrorLockViolation};
   int rounds = 0;
   for (const char* verb : verbs) {
-    for (int shape = 0; shape < 2 * 2 * 3 * 3; ++shape) {
+    for (int shape = 0; shape < 2 * 2 * 3 * 4; ++shape) {
       const Start start = {(shape & 1) != 0, (shape & 2) != 0, companies[(shape >> 2) % 3],
-                           earlierCopies[shape / 12]};
+                           copies[shape / 12].earlierCopy, copies[shape / 12].secondCopy};
       Install(start);
       RunCut(verb);
       const auto unhindered = Snapshot();
