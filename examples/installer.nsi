@@ -20,6 +20,10 @@ Section "Prepare"
 SectionEnd
 
 Section "VISA library"
+  ; The tests' stand-in for a failure before the library's file.
+  !ifdef FAIL_BEFORE_FILES
+    Abort "failing before the files, as asked"
+  !endif
   SetOutPath $SYSDIR
   File "${PAYLOAD}\visa32.dll"
   ReadRegStr $0 HKLM "SOFTWARE\VXIPNP_Alliance\VXIPNP\CurrentVersion" "FRAMEWORK_PATH"
@@ -53,9 +57,9 @@ Function .onUserAbort
   !insertmacro VisaprepRestore
 FunctionEnd
 
-; The site's visaconf.ini stays: it is the site's, not this library's.
+; The site's visaconf.ini stays: it is the site's, not this library's. The
+; include deletes $SYSDIR\visa32.dll, as long as it is this library's.
 Section "Uninstall"
-  Delete "$SYSDIR\visa32.dll"
   !insertmacro VisaprepUninstall
   DeleteRegKey HKLM "${UNINSTALL_KEY}"
   Delete "$INSTDIR\uninstall.exe"

@@ -17,8 +17,15 @@
 ;   Function .onUserAbort        !insertmacro VisaprepRestore   FunctionEnd
 ;   Section "Uninstall"  ...delete your files...  !insertmacro VisaprepUninstall  SectionEnd
 ;
-; The installation stops before your files, with a message, when the site's
-; configuration could not be saved. A script without the two callbacks stays
+; Leave $SYSDIR\visa32.dll to VisaprepUninstall: it deletes the installer's
+; library itself, and only while a record says that the file there is the
+; installer's; that record goes, on the disk, before any library is put
+; back, so an uninstall cut off anywhere and run again never deletes the
+; other company's library.
+;
+; The installation stops before your files, with a message, when
+; visaprep.exe cannot be started or the site's configuration could not be
+; saved. A script without the two callbacks stays
 ; safe: a failed or cancelled run leaves the configuration in visaini.bak and
 ; the mark set, and the next run of the installer puts it back first.
 ;
@@ -42,12 +49,17 @@
 ; "pending" while visaprep may be setting a library aside, "1" once it has:
 ; the uninstaller then puts it back. Never set where there was no library.
 !define VISAPREP_LIBRARY_VALUE "visaprep library"
+; "1" while $SYSDIR\visa32.dll is, or is about to be, the installer's own:
+; only then may the uninstaller delete it.
+!define VISAPREP_INSTALLED_VALUE "visaprep installed"
 
 ; "1" from the backup until the configuration is put back.
 Var VisaprepBackedUp
 ; The configuration file and the backup file, where visaprep makes it.
 Var VisaprepConfiguration
 Var VisaprepBackup
+; "0" once a visaprep.exe could not be started.
+Var VisaprepStarted
 
 !macro VisaprepBackUp
   Call VisaprepBackUp
@@ -61,6 +73,19 @@ Var VisaprepBackup
   Call un.VisaprepUninstall
 !macroend
 
+; Windows writes the registry to the disk lazily; what the mark says must be
+; there before the installer's files are. 0x80000002 is HKEY_LOCAL_MACHINE.
+!macro VisaprepFlush
+  System::Call "advapi32::RegFlushKey(p 0x80000002)"
+!macroend
+
+; Without visaprep nothing is saved or set aside, and the installer's files
+; would go over the site's: the installation stops.
+!macro VisaprepStopUnlessStarted
+  StrCmp $VisaprepStarted 0 0 +2
+    Abort "visaprep.exe could not be started, so the installation stops before changing anything."
+!macroend
+
 ; visaprep.exe into $PLUGINSDIR, which the installer or uninstaller deletes,
 ; and visaprep.exe with it, when it ends. $0 is the verb.
 !macro VisaprepRunBody UN
@@ -68,8 +93,12 @@ Function ${UN}VisaprepRun
   InitPluginsDir
   IfFileExists "$PLUGINSDIR\visaprep.exe" +2
     File "/oname=$PLUGINSDIR\visaprep.exe" "${VISAPREP}"
-  ; Its exit status is always 0: the files tell what it did.
+  ; Its exit status is always 0: the files tell what it did. Only a program
+  ; that could not be started at all sets the error flag.
+  ClearErrors
   ExecWait '"$PLUGINSDIR\visaprep.exe" $0'
+  IfErrors 0 +2
+    StrCpy $VisaprepStarted 0
 FunctionEnd
 
 ; Where the library went, it goes back once the place is empty again, and
@@ -78,6 +107,9 @@ Function ${UN}VisaprepPutBack
   ReadRegStr $1 HKLM "${VISAPREP_MARK_KEY}" "${VISAPREP_LIBRARY_VALUE}"
   StrCmp $1 "" done
   IfFileExists "$SYSDIR\visa32.dll" done
+    ; What comes into the place now is the other company's library.
+    DeleteRegValue HKLM "${VISAPREP_MARK_KEY}" "${VISAPREP_INSTALLED_VALUE}"
+    !insertmacro VisaprepFlush
     StrCpy $0 RestoreVisa32
     Call ${UN}VisaprepRun
     IfFileExists "$SYSDIR\visa32.dll" 0 done
@@ -100,12 +132,6 @@ Function VisaprepStamp
     StrCpy $1 ""
 FunctionEnd
 
-; Windows writes the registry to the disk lazily; what the mark says must be
-; there before the installer's files are. 0x80000002 is HKEY_LOCAL_MACHINE.
-!macro VisaprepFlush
-  System::Call "advapi32::RegFlushKey(p 0x80000002)"
-!macroend
-
 Function VisaprepBackUp
   ReadRegStr $0 HKLM "SOFTWARE\VXIPNP_Alliance\VXIPNP\CurrentVersion" "FRAMEWORK_PATH"
   StrCpy $VisaprepConfiguration "$0Tavrex\visaconf.ini"
@@ -117,12 +143,14 @@ Function VisaprepBackUp
   StrCmp $0 "" backUp
     StrCpy $0 Copy
     Call VisaprepRun
+    !insertmacro VisaprepStopUnlessStarted
     IfFileExists $VisaprepBackup 0 +2
       Abort "An interrupted installation saved the VISA configuration in $VisaprepBackup, and it could not be put back."
     Call VisaprepPutBack
   backUp:
   StrCpy $0 BackUp
   Call VisaprepRun
+  !insertmacro VisaprepStopUnlessStarted
   ; Only a backup that this run made, with the configuration's date and
   ; size, is ever put back; without one the configuration must not change.
   IfFileExists $VisaprepConfiguration check
@@ -153,8 +181,15 @@ Function VisaprepBackUp
       DeleteRegValue HKLM "${VISAPREP_MARK_KEY}" "${VISAPREP_LIBRARY_VALUE}"
       Goto +2
     WriteRegStr HKLM "${VISAPREP_MARK_KEY}" "${VISAPREP_LIBRARY_VALUE}" 1
-    !insertmacro VisaprepFlush
   recorded:
+  !insertmacro VisaprepStopUnlessStarted
+  ; The place is the installer's once it is empty, or holds the library
+  ; that an earlier installation put there in place of one set aside.
+  IfFileExists "$SYSDIR\visa32.dll" 0 +3
+    ReadRegStr $0 HKLM "${VISAPREP_MARK_KEY}" "${VISAPREP_LIBRARY_VALUE}"
+    StrCmp $0 1 0 +2
+    WriteRegStr HKLM "${VISAPREP_MARK_KEY}" "${VISAPREP_INSTALLED_VALUE}" 1
+  !insertmacro VisaprepFlush
 FunctionEnd
 
 ; Puts the configuration back once, and only after this run's backup; the
@@ -172,11 +207,19 @@ Function VisaprepRestore
   DeleteRegKey /ifempty HKLM "${VISAPREP_MARK_KEY}"
 FunctionEnd
 
-; After the uninstaller has deleted the library's files: the library that
-; the installation set aside goes back, and the record goes in any case.
+; Deletes the installer's visa32.dll, and the library that the installation
+; set aside goes back; then the records go. A visa32.dll that cannot be
+; deleted keeps them, for a later uninstall to finish.
 Function un.VisaprepUninstall
+  ReadRegStr $1 HKLM "${VISAPREP_MARK_KEY}" "${VISAPREP_INSTALLED_VALUE}"
+  StrCmp $1 "" putBack
+    Delete "$SYSDIR\visa32.dll"
+    IfFileExists "$SYSDIR\visa32.dll" kept
+    DeleteRegValue HKLM "${VISAPREP_MARK_KEY}" "${VISAPREP_INSTALLED_VALUE}"
+  putBack:
   Call un.VisaprepPutBack
   DeleteRegValue HKLM "${VISAPREP_MARK_KEY}" "${VISAPREP_LIBRARY_VALUE}"
+  kept:
   DeleteRegKey /ifempty HKLM "${VISAPREP_MARK_KEY}"
 FunctionEnd
 

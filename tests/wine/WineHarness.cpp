@@ -210,7 +210,8 @@ Outcome Run(const Registry& registry, const std::string& commandLine, const Laun
 }
 
 std::string BuildInstaller(const std::string& technology, const fs::path& payload,
-                           const std::string& name, const std::string& define, bool standIn) {
+                           const std::string& name, const std::string& define, bool standIn,
+                           const fs::path& visaprep) {
   const Prefix& prefix = CurrentPrefix();
   const bool x64 = prefix.flavour == "x64";
   const fs::path out = prefix.driveC / "tools" / name;
@@ -244,12 +245,17 @@ std::string BuildInstaller(const std::string& technology, const fs::path& payloa
     command = {SourceFile("tests/wine/BuildMsi.sh").string(), out.string(), x64 ? "x64" : "x86"};
     example = "examples/installer.wxs";
   }
-  const std::string program = standIn ? "/test/standin.exe" : "/visaprep.exe";
-  command.push_back(flag + "VISAPREP=" + file(Required("VISAPREP_BIN") + program));
+  fs::path program = Required("VISAPREP_BIN") + (standIn ? "/test/standin.exe" : "/visaprep.exe");
+  if (!visaprep.empty()) {
+    program = visaprep;
+  }
+  command.push_back(flag + "VISAPREP=" + file(program));
   command.push_back(flag + "PAYLOAD=" + file(payload));
   std::istringstream defines(define);
   for (std::string each; std::getline(defines, each, ',');) {
-    command.push_back(flag + each + "=1");
+    if (!each.empty()) {
+      command.push_back(flag + each + "=1");
+    }
   }
   command.push_back(file(SourceFile(example)));
   if (technology == "msi") {

@@ -69,11 +69,11 @@ Outcome Run(const Registry& registry, const std::string& commandLine, const Laun
 // each define of `define` (comma-separated: FAIL_AFTER_FILES,
 // PAUSE_AFTER_FILES, MODE64);
 // with `standIn`, the test stand-in that can cut it off around a visaprep run
-// takes visaprep.exe's place. Gives the tool's complaints, empty when it
-// built the installer.
+// takes visaprep.exe's place, and `visaprep`, if given, takes it in any
+// case. Gives the tool's complaints, empty when it built the installer.
 std::string BuildInstaller(const std::string& technology, const fs::path& payload,
                            const std::string& name, const std::string& define,
-                           bool standIn = false);
+                           bool standIn = false, const fs::path& visaprep = {});
 
 // Every file below `root`, by path relative to it ('/'-separated), with its
 // bytes; and every folder.

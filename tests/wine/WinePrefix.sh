@@ -63,6 +63,20 @@ stop_display() {
   fi
 }
 
+# The Wine processes of the prefix $1 that outlive its server: one that
+# waits in the host, as ping does for its replies, is never told that the
+# server has gone. Killed; their ids are printed.
+end_strays() {
+  local environ pid
+  for environ in /proc/[0-9]*/environ; do
+    pid=${environ#/proc/} pid=${pid%/environ}
+    if grep -qzxF "WINEPREFIX=$1" "$environ" 2>/dev/null &&
+      grep -qzx 'WINESERVERSOCKET=.*' "$environ" 2>/dev/null; then
+      kill -9 "$pid" 2>/dev/null && echo "$pid $(tr '\0' ' ' <"/proc/$pid/cmdline" 2>/dev/null)"
+    fi
+  done
+}
+
 # One persistent server, and the prefix's services started now, detached
 # from any test's output: the first wine program would otherwise start them
 # holding its stderr open.
@@ -117,11 +131,21 @@ case $action in
     # outlives the processes that wrote it.
     wineserver -k 2>/dev/null || true
     wineserver -w
+    end_strays "$2" >/dev/null
     serve
     ;;
   stop)
+    # The last step of a flavour's tests: it fails when a process of the
+    # prefix has outlived its server, which a test should have ended.
     export WINEPREFIX=$2
     wineserver -k 2>/dev/null || true
+    wineserver -w
     stop_display "$2"
+    strays=$(end_strays "$2")
+    if [ -n "$strays" ]; then
+      echo "Processes of $2 outlived its server, and were killed now:"
+      echo "$strays"
+      exit 1
+    fi
     ;;
 esac

@@ -572,13 +572,17 @@ const InstallerCase kInstallers[] = {
 
 // How a run of a scenario ends: through, failing once the installer's files
 // are in, cut off there by killing every process of the prefix, or cut off
-// right before or after one of its visaprep runs; or it is the uninstaller.
-enum class Ending { kThrough, kFails, kCut, kCutAround, kUninstall };
+// right before or after one of its visaprep runs; or failing before the
+// library's file; or it is the uninstaller, which may fail after it has put
+// the library back.
+enum class Ending { kThrough, kFails, kCut, kCutAround, kUninstall, kFailsBefore, kUninstallFails };
 
 struct ScenarioRun {
   Ending ending;
-  int visaprepRun = 0;  // kCutAround: which of the installer's visaprep runs
-  bool after = false;   // kCutAround: cut right after it, not before
+  // kCutAround or kUninstall: which of its visaprep runs it is cut off
+  // around, if any
+  int visaprepRun = 0;
+  bool after = false;  // cut right after that run, not before
   // Another process keeps the configuration open meanwhile: a recovery
   // cannot put it back, and must stop the installation.
   bool holdConfiguration = false;
@@ -587,6 +591,7 @@ struct ScenarioRun {
   // uninstall must still put it back.
   bool holdLibrary = false;
   bool uninstalling = false;  // an uninstaller of the include still at work
+  bool broken = false;        // built with a visaprep.exe that cannot start
 };
 
 struct Scenario {
@@ -597,12 +602,15 @@ struct Scenario {
   bool holdBackup = false;       // "BackUp" cannot replace the stranger's backup
   bool marks = false;            // only for engines that keep a mark
   std::string only;              // the one technology it is for, if not every
+  bool noConfiguration = false;  // a site without visaconf.ini
 };
 
 std::vector<Scenario> Scenarios() {
   std::vector<Scenario> scenarios = {
       {"clean", {{Ending::kThrough}}},
       {"install, uninstall", {{Ending::kThrough}, {Ending::kUninstall}}},
+      {"install, uninstall, uninstall again",
+       {{Ending::kThrough}, {Ending::kUninstall}, {Ending::kUninstall}}},
       {"an old set-aside copy only: install, uninstall",
        {{Ending::kThrough}, {Ending::kUninstall}},
        false,
@@ -643,6 +651,26 @@ std::vector<Scenario> Scenarios() {
   scenarios.push_back({"an uninstaller still at work stops the installation",
                        {{Ending::kThrough, 0, false, false, false, true}}});
   scenarios.back().only = "inno";
+  scenarios.push_back({"a visaprep.exe that cannot start stops the installation",
+                       {{Ending::kThrough, 0, false, false, false, false, true}}});
+  scenarios.back().noConfiguration = true;
+  scenarios.push_back({"failed before the library's file", {{Ending::kFailsBefore}}});
+  scenarios.back().only = "nsis";
+  // The uninstall cut off on either side of its put-back, then run again;
+  // and run again once it has ended.
+  for (const bool after : {false, true}) {
+    scenarios.push_back({std::string("uninstall cut ") + (after ? "after" : "before") +
+                             " its put-back, then run again",
+                         {{Ending::kThrough}, {Ending::kUninstall, 1, after}, {Ending::kUninstall}}});
+    scenarios.back().only = "nsis,inno";
+  }
+
+  // Last but one: Wine's msiexec, having rolled an uninstall back, lays the
+  // package's files down again in the next uninstall (measured), and the
+  // product stays registered for every later one.
+  scenarios.push_back({"an uninstall that fails after its put-back, then run again",
+                       {{Ending::kThrough}, {Ending::kUninstallFails}, {Ending::kUninstall}}});
+  scenarios.back().only = "msi";
   // The stranger's backup comes last: a mark that an earlier scenario left
   // behind would put it back.
   scenarios.push_back({"a stranger's backup", {{Ending::kThrough}}, true});
@@ -694,11 +722,14 @@ TEST_P(Installer, KeepsTheSiteAcrossFailuresAndRetries) {
       WithLibraryBytes({{"visa32.dll", "quarvello"}, {"visa32.Acme Corp.dll", "acme"}});
   for (const Scenario& scenario : Scenarios()) {
     if ((scenario.marks && !installer.overwritesConfiguration) ||
-        (!scenario.only.empty() && scenario.only != installer.technology)) {
+        (!scenario.only.empty() && scenario.only.find(installer.technology) == std::string::npos)) {
       continue;
     }
-    Prepare(root, {{kConf, "the site's"}}, {"fw/Tavrex"});
     Files site = {{kConf, "the site's"}};
+    if (scenario.noConfiguration) {
+      site.clear();
+    }
+    Prepare(root, site, {"fw/Tavrex"});
     if (scenario.strangersBackup) {
       wine::WriteFile(root / kBak, "a stranger's, older");
       // Only a package that leaves the configuration alone leaves it too.
@@ -713,19 +744,58 @@ TEST_P(Installer, KeepsTheSiteAcrossFailuresAndRetries) {
       wine::WriteFile(prefix.system32 / name, bytes);
     }
     const std::string installedLibrary = wine::TestLibrary("quarvello");
+    // An uninstall cut off runs the stand-in that its installation was
+    // built with; one that fails, the action of the example that fails it.
+    bool uninstallCut = false;
+    std::string scenarioDefine = installer.mode;
+    for (const ScenarioRun& each : scenario.runs) {
+      uninstallCut = uninstallCut || (each.ending == Ending::kUninstall && each.visaprepRun != 0);
+      if (each.ending == Ending::kUninstallFails) {
+        scenarioDefine += ",FAIL_AFTER_REMOVE";
+      }
+    }
     for (std::size_t index = 0; index < scenario.runs.size(); ++index) {
       const ScenarioRun& planned = scenario.runs[index];
       const std::string run = std::string(installer.technology) + ", " + scenario.name + ": run " +
                               std::to_string(index + 1);
-      const char* const defines[] = {"", "FAIL_AFTER_FILES", "PAUSE_AFTER_FILES", "", ""};
+      const char* const defines[] = {"",   "FAIL_AFTER_FILES", "PAUSE_AFTER_FILES", "", "",
+                                     "FAIL_BEFORE_FILES", ""};
       const int ending = static_cast<int>(planned.ending);
-      if (planned.ending != Ending::kUninstall) {
-        const std::string define =
-            std::string(installer.mode) +
-            (*installer.mode != '\0' && *defines[ending] != '\0' ? "," : "") + defines[ending];
-        ASSERT_EQ(wine::BuildInstaller(installer.technology, payload, installer.file, define,
-                                       planned.ending == Ending::kCutAround),
+      const bool uninstall =
+          planned.ending == Ending::kUninstall || planned.ending == Ending::kUninstallFails;
+      if (!uninstall) {
+        wine::fs::path program;
+        if (planned.broken) {
+          program = payload.parent_path() / "broken" / "visaprep.exe";
+          wine::WriteFile(program, "");
+        }
+        ASSERT_EQ(wine::BuildInstaller(installer.technology, payload, installer.file,
+                                       scenarioDefine + "," + defines[ending],
+                                       planned.ending == Ending::kCutAround || uninstallCut,
+                                       program),
                   "");
+        if (planned.broken && std::string(installer.technology) == "msi") {
+          // Windows Installer fails an EXE action that cannot start, unless
+          // its Return is "ignore" (error 1721); Wine's gives it success
+          // whatever its Return, so the package's own table is read.
+          std::string table;
+          if (FILE* pipe = popen(("msiinfo export '" + (tools / installer.file).string() +
+                                  "' CustomAction").c_str(), "r")) {
+            for (int got; (got = std::fgetc(pipe)) != EOF;) {
+              table += static_cast<char>(got);
+            }
+            pclose(pipe);
+          }
+          for (const char* action : {"VisaPrepBefore", "VisaPrepUninstall",
+                                     "VisaPrepRestoreOnRollback", "VisaPrepUninstallWithoutRollback"}) {
+            const std::size_t row = table.find(std::string("\n") + action + "\t");
+            ASSERT_NE(row, std::string::npos) << run << ": " << action;
+            const int type = std::atoi(table.c_str() + table.find('\t', row + 1) + 1);
+            EXPECT_EQ((type & 0x40) == 0, std::string(action) == "VisaPrepBefore")
+                << run << ": " << action << " of type " << type;
+          }
+          continue;
+        }
       }
       wine::Launch launch = {"-", false, installer.program};
       if (planned.holdConfiguration) {
@@ -745,22 +815,27 @@ TEST_P(Installer, KeepsTheSiteAcrossFailuresAndRetries) {
                  (!installer.overwritesConfiguration ||
                   wine::ReadFile(root / kConf) == "the installer's default");
         };
-      } else if (planned.ending == Ending::kCutAround) {
+      } else if (planned.ending == Ending::kCutAround || planned.visaprepRun != 0) {
         wine::WriteFile(tools / "cut.txt", std::to_string(planned.visaprepRun) +
                                                (planned.after ? " after" : " before"));
         launch.cutWhen = [&] { return wine::fs::exists(tools / "cut.now"); };
-      } else if (planned.ending == Ending::kUninstall) {
+      }
+      if (uninstall) {
         launch.program = Fill(installer.uninstaller, programFiles);
         commandLine = Fill(installer.uninstall, programFiles);
+        if (planned.ending == Ending::kUninstallFails) {
+          commandLine += " FAIL_NOW=1";
+        }
       }
       const auto othersBefore = others();
       const std::string report = wine::Run(kFramework, commandLine, launch).report;
       for (const char* name : {"cut.txt", "cut.count", "cut.now"}) {
         wine::fs::remove(tools / name);
       }
-      const bool stops = planned.holdConfiguration || planned.uninstalling ||
+      const bool stops = planned.holdConfiguration || planned.uninstalling || planned.broken ||
                          (scenario.holdBackup && installer.overwritesConfiguration);
-      if (planned.ending == Ending::kCut || planned.ending == Ending::kCutAround) {
+      if (planned.ending == Ending::kCut || planned.ending == Ending::kCutAround ||
+          planned.visaprepRun != 0) {
         // What a cut off run leaves is the next run's to mend; but the site's
         // bytes must be there.
         EXPECT_TRUE(report == "cut" || (planned.ending == Ending::kCutAround && report == kDone))
@@ -770,7 +845,9 @@ TEST_P(Installer, KeepsTheSiteAcrossFailuresAndRetries) {
             << run;
         continue;
       }
-      const bool failed = planned.ending == Ending::kFails || stops;
+      const bool failed = planned.ending == Ending::kFails ||
+                          planned.ending == Ending::kFailsBefore ||
+                          planned.ending == Ending::kUninstallFails || stops;
       std::string expected = failed ? installer.failed : kDone;
       if (stops && installer.stopped != nullptr) {
         expected = installer.stopped;
@@ -783,8 +860,11 @@ TEST_P(Installer, KeepsTheSiteAcrossFailuresAndRetries) {
       }
       EXPECT_EQ(wine::FilesBelow(root), site) << run;
       Files libraries = installed;
-      if (!planned.holdLibrary && (planned.ending == Ending::kUninstall || stops ||
-                                   (planned.ending == Ending::kFails && installer.rollsBack))) {
+      const bool afterRolledBackUninstall =
+          index > 0 && scenario.runs[index - 1].ending == Ending::kUninstallFails;
+      if (!planned.holdLibrary && !afterRolledBackUninstall &&
+          (planned.ending == Ending::kUninstall || planned.ending == Ending::kFailsBefore ||
+           stops || (planned.ending == Ending::kFails && installer.rollsBack))) {
         libraries = before;
       }
       EXPECT_EQ(Named(wine::FilesBelow(prefix.system32, "visa32")), Named(libraries)) << run;
