@@ -32,9 +32,8 @@ InternalCompressLevel=none
 #include "..\installer\visaprep.isi"
 
 [Files]
-; A 32-bit library, where 32-bit programs look for it in either mode; the
-; include's uninstaller deletes it.
-Source: "{#PAYLOAD}\visa32.dll"; DestDir: "{syswow64}"; Flags: ignoreversion uninsneveruninstall
+; A 32-bit library, where 32-bit programs look for it in either mode.
+Source: "{#PAYLOAD}\visa32.dll"; DestDir: "{syswow64}"; Flags: ignoreversion
 Source: "{#PAYLOAD}\visaconf.ini"; DestDir: "{code:FrameworkDir}Tavrex"; Check: FrameworkKnown; \
   Flags: ignoreversion uninsneveruninstall
 ; The tests' stand-ins for a failure and for a cut, once the files are in.

@@ -154,7 +154,8 @@ std::string Broken(const Start& start, const std::string& verb, bool cut) {
   if (filled && !versionUnread && created(last) > created(kLib)) {
     return "an older copy went back";
   }
-  if (setAside && start.company != nullptr && files.count(kLib) == 0 && !Holds(files, last, "lib")) {
+  if (setAside && start.company != nullptr && files.count(kLib) == 0 &&
+      !Holds(files, last, "lib")) {
     return "the copy made last is not the library";
   }
   if (const std::string broken = NotWhole(files); !broken.empty()) {

@@ -72,8 +72,8 @@ Outcome Run(const Registry& registry, const std::string& commandLine, const Laun
 // takes visaprep.exe's place, and `visaprep`, if given, takes it in any
 // case. Gives the tool's complaints, empty when it built the installer.
 std::string BuildInstaller(const std::string& technology, const fs::path& payload,
-                           const std::string& name, const std::string& define,
-                           bool standIn = false, const fs::path& visaprep = {});
+                           const std::string& name, const std::string& define, bool standIn = false,
+                           const fs::path& visaprep = {});
 
 // Every file below `root`, by path relative to it ('/'-separated), with its
 // bytes; and every folder.
