@@ -7,7 +7,7 @@
 #          driven by Wine's 64-bit half directly. It runs on every host, so
 #          every host proves the same table.
 # Each prefix keeps one wineserver for its whole run. In each, installer_*
-# builds the NSIS installer that the README gives installer authors (x86 for
+# builds the NSIS installer that the guide gives installer authors (x86 for
 # the 32-bit program, amd64 for the 64-bit build) and runs it silently.
 add_executable(wine_tests tests/wine/WineTest.cpp tests/wine/WineHarness.cpp)
 target_include_directories(wine_tests PRIVATE ${CMAKE_SOURCE_DIR})

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Makes the archive an installer author takes: visaprep-VERSION.zip with the
-# program, its licence, README, changes, the installer includes, the example
-# installers and SHA256SUMS for all of them, in one folder named after the release.
+# program, its licence, README, the guides, changes, the installer includes,
+# the example installers and SHA256SUMS for all of them, in one folder named after the release.
 #   release.sh EXE SOURCE_DIR OUT_DIR VERSION
 # The same inputs give the same bytes wherever and whenever it runs: members
 # go in a fixed order with fixed times and modes, and no build path goes in. With VISAPREP_SIGN_PKCS12 set (and VISAPREP_SIGN_PASSWORD, and
@@ -13,8 +13,8 @@ name=visaprep-$version
 stage=$out/$name
 
 rm -rf "$stage" "$out/$name.zip"
-mkdir -p "$stage/installer" "$stage/examples"
-mapfile -t examples < <(cd "$source" && LC_ALL=C ls -d installer/* examples/*)
+mkdir -p "$stage/docs" "$stage/installer" "$stage/examples"
+mapfile -t examples < <(cd "$source" && LC_ALL=C ls -d docs/* installer/* examples/*)
 members=(visaprep.exe LICENSE README.md CHANGELOG.md "${examples[@]}")
 for file in "${members[@]:1}"; do
   cp "$source/$file" "$stage/$file"

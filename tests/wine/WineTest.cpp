@@ -515,7 +515,7 @@ TEST(Wine, AKillWhileSettingALibraryAsideLosesNothing) {
   ClearLibraries(prefix.system32);
 }
 
-// The example installers that the README gives installer authors, each
+// The example installers that the guide gives installer authors, each
 // built for the flavour by its engine and run silently over a site with its
 // own configuration and a foreign library (or only an old set-aside copy),
 // in every scenario: after each run that was not cut off the site's
@@ -525,8 +525,8 @@ TEST(Wine, AKillWhileSettingALibraryAsideLosesNothing) {
 // engine rolls back, the libraries are as they were.
 struct InstallerCase {
   const char* technology;  // as BuildInstaller names it
-  const char* example;     // the file the README quotes whole
-  const char* fence;       // how the README opens that quote
+  const char* example;     // the file the guide quotes whole
+  const char* fence;       // how the guide opens that quote
   std::string file;        // the installer, in C:\tools
   std::string program;     // what starts it
   std::string commandLine;
@@ -708,10 +708,10 @@ std::string Fill(std::string text, const std::string& value) {
 TEST_P(Installer, KeepsTheSiteAcrossFailuresAndRetries) {
   const InstallerCase& installer = GetParam();
   EXPECT_NE(
-      wine::ReadFile(wine::SourceFile("README.md"))
+      wine::ReadFile(wine::SourceFile("docs/installers.md"))
           .find(installer.fence + wine::ReadFile(wine::SourceFile(installer.example)) + "```"),
       std::string::npos)
-      << "the README does not quote " << installer.example << " whole";
+      << "the installers' guide does not quote " << installer.example << " whole";
   const wine::Prefix& prefix = wine::CurrentPrefix();
   if (!installer.x64 && prefix.flavour == "x64") {
     GTEST_SKIP() << installer.technology << " installers are 32-bit programs, and this flavour "
