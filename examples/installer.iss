@@ -2,7 +2,8 @@
 ;   ISCC.exe /DVISAPREP=path\visaprep.exe /DPAYLOAD=folder installer.iss
 ; PAYLOAD holds the library's visa32.dll and visaconf.ini; OUTFILE may be
 ; set too, and MODE64 to install in 64-bit mode where Windows is 64-bit.
-; EMULATED and the *_AFTER_FILES defines are the tests' own.
+; EMULATED, RUN_SEES_CONFIGURATION and the *_AFTER_FILES defines are the
+; tests' own.
 
 #ifndef PAYLOAD
   #define PAYLOAD "payload"
@@ -42,6 +43,16 @@ Source: "{tmp}\no-such-file"; DestDir: "{tmp}"; Flags: external
 #endif
 #ifdef PAUSE_AFTER_FILES
 Source: "{#VISAPREP}"; DestDir: "{tmp}"; DestName: "paused"; AfterInstall: Sleep(3600000)
+#endif
+
+; The tests' stand-in for a program that reads the configuration as soon
+; as the installation starts it.
+#ifdef RUN_SEES_CONFIGURATION
+[Run]
+Filename: "{cmd}"; Parameters: "/c copy ""{code:FrameworkDir}Tavrex\visaconf.ini"" ""{app}\seen.ini"""; \
+  Flags: runhidden; Check: FrameworkKnown
+[UninstallDelete]
+Type: files; Name: "{app}\seen.ini"
 #endif
 
 [Code]

@@ -233,8 +233,10 @@ std::string BuildInstaller(const std::string& technology, const fs::path& payloa
     command = {prefix.loader, SourceFile("tests/inno/node_modules/innosetup/bin/ISCC.exe").string(),
                "/Q", "/O" + file(out.parent_path()), "/DOUTFILE=" + out.stem().string()};
     example = "examples/installer.iss";
-    // A row holds the uninstaller's mutex throughout, and wants the stop soon.
+    // A row holds the uninstaller's mutex throughout, and wants the stop soon;
+    // every installation shows what its [Run] entry saw.
     command.push_back("/DVISAPREP_UNINSTALL_WAIT=1");
+    command.push_back("/DRUN_SEES_CONFIGURATION=1");
     // The compiler's threads do not survive qemu-user.
     const char* kind = std::getenv("VISAPREP_WINE32_KIND");
     if (kind != nullptr && std::string(kind) == "qemu") {

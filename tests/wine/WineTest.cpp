@@ -885,6 +885,14 @@ TEST_P(Installer, KeepsTheSiteAcrossFailuresAndRetries) {
         continue;
       }
       EXPECT_EQ(wine::FilesBelow(root), site) << run;
+      // The example's [Run] entry copies the configuration as it found it.
+      if (std::string(installer.technology) == "inno" && report == kDone && !uninstall) {
+        const bool own = *installer.mode != '\0' || prefix.flavour != "win64";
+        EXPECT_EQ(wine::ReadFile(prefix.driveC / (own ? "Program Files" : "Program Files (x86)") /
+                                 "VISA library" / "seen.ini"),
+                  "the site's")
+            << run;
+      }
       Files libraries = installed;
       const bool afterRolledBackUninstall =
           index > 0 && scenario.runs[index - 1].ending == Ending::kUninstallFails;
