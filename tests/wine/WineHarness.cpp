@@ -264,9 +264,24 @@ std::string BuildInstaller(const std::string& technology, const fs::path& payloa
     // A WiX package names its fragments on the compiler's command line.
     command.push_back(file(SourceFile("installer/visaprep.wxs")));
   }
+  // A compiler that failed without a word has almost surely not run: the
+  // Inno Setup compiler under Wine once exited so, in one build of hundreds
+  // that all built the same script. It is tried again, and said so.
   std::string output;
   std::string errors;
-  const int status = Spawn(command, &output, &errors);
+  int status = -1;
+  for (int attempt = 1; attempt <= 2 && status != 0; ++attempt) {
+    if (attempt > 1) {
+      std::fprintf(stderr, "the %s build said nothing (status %d), trying again\n",
+                   technology.c_str(), status);
+    }
+    output.clear();
+    errors.clear();
+    status = Spawn(command, &output, &errors);
+    if (status != 0 && !(output + errors).empty()) {
+      break;
+    }
+  }
   return status == 0 ? std::string() : technology + " build failed:\n" + output + errors;
 }
 
