@@ -1,7 +1,8 @@
 ; A VISA library installer with visaprep around its files, and its uninstaller.
 ;   ISCC.exe /DVISAPREP=path\visaprep.exe /DPAYLOAD=folder installer.iss
 ; PAYLOAD holds the library's visa32.dll and visaconf.ini; OUTFILE may be
-; set too, and MODE64 to install in 64-bit mode where Windows is 64-bit.
+; set too, VERSION (default 1.0; a later one installs over an earlier
+; one), and MODE64 to install in 64-bit mode where Windows is 64-bit.
 ; EMULATED, RUN_SEES_CONFIGURATION and the *_AFTER_FILES defines are the
 ; tests' own.
 
@@ -11,10 +12,13 @@
 #ifndef OUTFILE
   #define OUTFILE "visa-library"
 #endif
+#ifndef VERSION
+  #define VERSION "1.0"
+#endif
 
 [Setup]
 AppName=VISA library
-AppVersion=1.0
+AppVersion={#VERSION}
 PrivilegesRequired=admin
 DefaultDirName={autopf}\VISA library
 DisableDirPage=yes

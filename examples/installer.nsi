@@ -1,8 +1,10 @@
 ; A VISA library installer with visaprep around its files, and its uninstaller.
 ;   makensis -DVISAPREP=path\visaprep.exe -DPAYLOAD=folder installer.nsi
 ; PAYLOAD holds the library's visa32.dll and visaconf.ini; TARGET
-; (x86-unicode or amd64-unicode) and OUTFILE may be set too.
+; (x86-unicode or amd64-unicode), OUTFILE and VERSION may be set too. A
+; later version installs over an earlier one.
 !define /ifndef TARGET x86-unicode
+!define /ifndef VERSION 1.0
 !define /ifndef PAYLOAD payload
 !define /ifndef OUTFILE visa-library.exe
 ; Before the include's variables: NSIS fixes the target with the first.
@@ -40,6 +42,7 @@ Section "VISA library"
   SetOutPath $INSTDIR
   WriteUninstaller "$INSTDIR\uninstall.exe"
   WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayName" "VISA library"
+  WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayVersion" "${VERSION}"
   WriteRegStr HKLM "${UNINSTALL_KEY}" "UninstallString" '"$INSTDIR\uninstall.exe"'
   WriteRegStr HKLM "${UNINSTALL_KEY}" "QuietUninstallString" '"$INSTDIR\uninstall.exe" /S'
 SectionEnd

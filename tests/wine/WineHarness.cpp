@@ -256,8 +256,11 @@ std::string BuildInstaller(const std::string& technology, const fs::path& payloa
   std::istringstream defines(define);
   for (std::string each; std::getline(defines, each, ',');) {
     if (!each.empty()) {
-      command.push_back(flag + each + "=1");
+      command.push_back(flag + each + (each.find('=') == std::string::npos ? "=1" : ""));
     }
+  }
+  if (technology == "nsis") {
+    command.push_back("-X!include " + SourceFile("tests/wine/Checked.nsh").string());
   }
   command.push_back(file(SourceFile(example)));
   if (technology == "msi") {

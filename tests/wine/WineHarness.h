@@ -67,7 +67,8 @@ Outcome Run(const Registry& registry, const std::string& commandLine, const Laun
 // flavour's architecture into C:\tools\`name`, with the flavour's
 // visaprep.exe and the installer's own files from `payload`, and with
 // each define of `define` (comma-separated: FAIL_AFTER_FILES,
-// PAUSE_AFTER_FILES, MODE64);
+// PAUSE_AFTER_FILES, MODE64, VERSION=1.1); NSIS reads tests/wine/Checked.nsh
+// first;
 // with `standIn`, the test stand-in that can cut it off around a visaprep run
 // takes visaprep.exe's place, and `visaprep`, if given, takes it in any
 // case. Gives the tool's complaints, empty when it built the installer.

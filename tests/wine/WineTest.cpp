@@ -544,38 +544,59 @@ struct InstallerCase {
   bool rollsBack = false;         // takes its files away again when it fails
   const char* mode = "";          // a define that the example knows, such as MODE64
   const char* stopped = nullptr;  // its report when it stopped before its files, if not `failed`
+  // A run that leaves the engine's log in C:\tools\install.log (NSIS: its
+  // details list, through tests/wine/Checked.nsh), and what that log says
+  // of the library set aside.
+  std::string logged;
+  const char* setAside = "";
 };
 
 const InstallerCase kInstallers[] = {
     {"nsis", "examples/installer.nsi", "```nsis\n", "visa-library.exe",
      "C:\\tools\\visa-library.exe", "visa-library.exe /S", "exit=2 output=0",
-     "uninstall.exe /S _?=%s\\VISA library", "%s\\VISA library\\uninstall.exe", "Program Files"},
+     "uninstall.exe /S _?=%s\\VISA library", "%s\\VISA library\\uninstall.exe", "Program Files",
+     true, true, false, "", nullptr, "visa-library.exe",
+     "aside; set-aside copies: visa32.Acme Corp.dll"},
     // Setup and its compiler are 32-bit programs.
     {"inno", "examples/installer.iss", "```iss\n", "visa-library-inno.exe",
      "C:\\tools\\visa-library-inno.exe",
      "visa-library-inno.exe /VERYSILENT /SUPPRESSMSGBOXES /NORESTART", "exit=5 output=0",
      "unins000.exe /VERYSILENT /SUPPRESSMSGBOXES /NORESTART", "@VISA library_is1", "Program Files",
-     false, true, true, "", "exit=7 output=0"},
+     false, true, true, "", "exit=7 output=0",
+     "visa-library-inno.exe /VERYSILENT /SUPPRESSMSGBOXES /NORESTART /LOG=C:\\tools\\install.log",
+     "aside; set-aside copies: visa32.Acme Corp.dll"},
     // Setup in 64-bit mode, where Windows is 64-bit: its Program Files is the
     // 64-bit one.
     {"inno", "examples/installer.iss", "```iss\n", "visa-library-inno.exe",
      "C:\\tools\\visa-library-inno.exe",
      "visa-library-inno.exe /VERYSILENT /SUPPRESSMSGBOXES /NORESTART", "exit=5 output=0",
      "unins000.exe /VERYSILENT /SUPPRESSMSGBOXES /NORESTART", "@VISA library_is1", "Program Files",
-     false, true, true, "MODE64", "exit=7 output=0"},
+     false, true, true, "MODE64", "exit=7 output=0",
+     "visa-library-inno.exe /VERYSILENT /SUPPRESSMSGBOXES /NORESTART /LOG=C:\\tools\\install.log",
+     "aside; set-aside copies: visa32.Acme Corp.dll"},
     // Windows gives 1603 for a failed installation, Wine 1627.
     {"msi", "examples/installer.wxs", "```xml\n", "visa-library.msi",
      "C:\\windows\\system32\\msiexec.exe", "msiexec /i C:\\tools\\visa-library.msi /qn",
      "exit=1627 output=0", "msiexec /x C:\\tools\\visa-library.msi /qn",
-     "C:\\windows\\system32\\msiexec.exe", "windows/Installer/", true, false, true},
+     "C:\\windows\\system32\\msiexec.exe", "windows/Installer/", true, false, true, "", nullptr,
+     "msiexec /i C:\\tools\\visa-library.msi /qn /l*v C:\\tools\\install.log", "VisaPrepBefore"},
 };
 
 // How a run of a scenario ends: through, failing once the installer's files
 // are in, cut off there by killing every process of the prefix, or cut off
 // right before or after one of its visaprep runs; or failing before the
 // library's file; or it is the uninstaller, which may fail after it has put
-// the library back.
-enum class Ending { kThrough, kFails, kCut, kCutAround, kUninstall, kFailsBefore, kUninstallFails };
+// the library back; or it is through, as a later version of the example.
+enum class Ending {
+  kThrough,
+  kFails,
+  kCut,
+  kCutAround,
+  kUninstall,
+  kFailsBefore,
+  kUninstallFails,
+  kUpgrade
+};
 
 struct ScenarioRun {
   Ending ending;
@@ -603,11 +624,13 @@ struct Scenario {
   bool marks = false;            // only for engines that keep a mark
   std::string only;              // the one technology it is for, if not every
   bool noConfiguration = false;  // a site without visaconf.ini
+  bool noFramework = false;      // no FRAMEWORK_PATH
+  bool logged = false;           // its first run keeps the engine's log
 };
 
 std::vector<Scenario> Scenarios() {
   std::vector<Scenario> scenarios = {
-      {"clean", {{Ending::kThrough}}},
+      {"clean", {{Ending::kThrough}}, false, false, false, false, "", false, false, true},
       {"install, uninstall", {{Ending::kThrough}, {Ending::kUninstall}}},
       {"install, uninstall, uninstall again",
        {{Ending::kThrough}, {Ending::kUninstall}, {Ending::kUninstall}},
@@ -616,6 +639,17 @@ std::vector<Scenario> Scenarios() {
        false,
        false,
        "nsis,msi"},
+      {"install, then a later version over it, uninstall",
+       {{Ending::kThrough}, {Ending::kUpgrade}, {Ending::kUninstall}}},
+      {"no FRAMEWORK_PATH: install, uninstall",
+       {{Ending::kThrough}, {Ending::kUninstall}},
+       false,
+       false,
+       false,
+       false,
+       "",
+       false,
+       true},
       {"an old set-aside copy only: install, uninstall",
        {{Ending::kThrough}, {Ending::kUninstall}},
        false,
@@ -747,6 +781,10 @@ TEST_P(Installer, KeepsTheSiteAcrossFailuresAndRetries) {
     if (scenario.noConfiguration) {
       site.clear();
     }
+    if (scenario.noFramework) {
+      // Where the includes once looked without it: the current folder.
+      site["cwd/Tavrex/visaconf.ini"] = "the current folder's";
+    }
     Prepare(root, site, {"fw/Tavrex"});
     if (scenario.strangersBackup) {
       wine::WriteFile(root / kBak, "a stranger's, older");
@@ -781,7 +819,9 @@ TEST_P(Installer, KeepsTheSiteAcrossFailuresAndRetries) {
       const std::string run = std::string(installer.technology) + ", " + scenario.name + ": run " +
                               std::to_string(index + 1);
       const char* const defines[] = {
-          "", "FAIL_AFTER_FILES", "PAUSE_AFTER_FILES", "", "", "FAIL_BEFORE_FILES", ""};
+          "", "FAIL_AFTER_FILES", "PAUSE_AFTER_FILES", "", "", "FAIL_BEFORE_FILES",
+          "", "VERSION=1.1"};
+      const bool logged = scenario.logged && index == 0;
       const int ending = static_cast<int>(planned.ending);
       const bool uninstall =
           planned.ending == Ending::kUninstall || planned.ending == Ending::kUninstallFails;
@@ -791,11 +831,11 @@ TEST_P(Installer, KeepsTheSiteAcrossFailuresAndRetries) {
           program = payload.parent_path() / "broken" / "visaprep.exe";
           wine::WriteFile(program, "");
         }
-        ASSERT_EQ(
-            wine::BuildInstaller(installer.technology, payload, installer.file,
-                                 scenarioDefine + "," + defines[ending],
-                                 planned.ending == Ending::kCutAround || uninstallCut, program),
-            "");
+        ASSERT_EQ(wine::BuildInstaller(
+                      installer.technology, payload, installer.file,
+                      scenarioDefine + "," + defines[ending] + (logged ? ",DETAILS" : ""),
+                      planned.ending == Ending::kCutAround || uninstallCut, program),
+                  "");
         if (planned.broken && std::string(installer.technology) == "msi") {
           // Windows Installer fails an EXE action that cannot start, unless
           // its Return is "ignore" (error 1721); Wine's gives it success
@@ -832,7 +872,7 @@ TEST_P(Installer, KeepsTheSiteAcrossFailuresAndRetries) {
       } else if (scenario.holdBackup) {
         launch.hold = "C:\\vp\\fw\\Tavrex\\visaini.bak";
       }
-      std::string commandLine = installer.commandLine;
+      std::string commandLine = logged ? installer.logged : installer.commandLine;
       if (planned.ending == Ending::kCut) {
         // As soon as the installer's own files are in.
         launch.cutWhen = [&] {
@@ -853,7 +893,14 @@ TEST_P(Installer, KeepsTheSiteAcrossFailuresAndRetries) {
         }
       }
       const auto othersBefore = others();
-      const std::string report = wine::Run(kFramework, commandLine, launch).report;
+      const Registry framework = scenario.noFramework ? Registry{"none"} : kFramework;
+      const std::string report = wine::Run(framework, commandLine, launch).report;
+      if (logged) {
+        const std::string log = wine::ReadFile(tools / "install.log");
+        testing::Test::RecordProperty(installer.technology + std::string(installer.mode), log);
+        EXPECT_NE(log.find(installer.setAside), std::string::npos) << run << ": its log\n" << log;
+        wine::fs::remove(tools / "install.log");
+      }
       for (const char* name : {"cut.txt", "cut.count", "cut.now"}) {
         wine::fs::remove(tools / name);
       }
@@ -886,7 +933,8 @@ TEST_P(Installer, KeepsTheSiteAcrossFailuresAndRetries) {
       }
       EXPECT_EQ(wine::FilesBelow(root), site) << run;
       // The example's [Run] entry copies the configuration as it found it.
-      if (std::string(installer.technology) == "inno" && report == kDone && !uninstall) {
+      if (std::string(installer.technology) == "inno" && report == kDone && !uninstall &&
+          !scenario.noFramework) {
         const bool own = *installer.mode != '\0' || prefix.flavour != "win64";
         EXPECT_EQ(wine::ReadFile(prefix.driveC / (own ? "Program Files" : "Program Files (x86)") /
                                  "VISA library" / "seen.ini"),

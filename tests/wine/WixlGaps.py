@@ -6,7 +6,7 @@ wrong: it drops the rows of custom actions that run an EXE (from the Binary
 table or in a directory), it drops a component's NeverOverwrite and
 Permanent attributes, and it numbers an action scheduled relative to
 another custom action differently from run to run, sometimes ahead of
-everything. This reads the preprocessed source and the execute sequence
+everything, and so the removal that a MajorUpgrade schedules. This reads the preprocessed source and the execute sequence
 wixl wrote, and makes them as the WiX compiler would, so that the package
 the tests run is the one the example describes:
 
@@ -148,6 +148,13 @@ def main():
     standard = {row[0]: int(row[2]) for row in rows}
     customs = [custom for table in root.iter(WIX + "InstallExecuteSequence")
                for custom in table.iter(WIX + "Custom")]
+    # wixl numbers the removal of a major upgrade as it numbers those, at
+    # times after the package's own files; the WiX compiler puts it where
+    # its Schedule says.
+    for upgrade in root.iter(WIX + "MajorUpgrade"):
+        after = upgrade.get("Schedule", "afterInstallValidate")[len("after"):]
+        customs.append(ElementTree.Element(WIX + "Custom", Action="RemoveExistingProducts",
+                                           After=after))
     for custom in customs:
         standard.pop(custom.get("Action"), None)
 
