@@ -586,7 +586,8 @@ const InstallerCase kInstallers[] = {
 // are in, cut off there by killing every process of the prefix, or cut off
 // right before or after one of its visaprep runs; or failing before the
 // library's file; or it is the uninstaller, which may fail after it has put
-// the library back; or it is through, as a later version of the example.
+// the library back; or it is a later version of the example, through or
+// failing once its files are in.
 enum class Ending {
   kThrough,
   kFails,
@@ -595,7 +596,8 @@ enum class Ending {
   kUninstall,
   kFailsBefore,
   kUninstallFails,
-  kUpgrade
+  kUpgrade,
+  kUpgradeFails
 };
 
 struct ScenarioRun {
@@ -641,6 +643,8 @@ std::vector<Scenario> Scenarios() {
        "nsis,msi"},
       {"install, then a later version over it, uninstall",
        {{Ending::kThrough}, {Ending::kUpgrade}, {Ending::kUninstall}}},
+      {"install, a later version that fails, then again, uninstall",
+       {{Ending::kThrough}, {Ending::kUpgradeFails}, {Ending::kUpgrade}, {Ending::kUninstall}}},
       {"no FRAMEWORK_PATH: install, uninstall",
        {{Ending::kThrough}, {Ending::kUninstall}},
        false,
@@ -818,9 +822,18 @@ TEST_P(Installer, KeepsTheSiteAcrossFailuresAndRetries) {
       const ScenarioRun& planned = scenario.runs[index];
       const std::string run = std::string(installer.technology) + ", " + scenario.name + ": run " +
                               std::to_string(index + 1);
+      // By ending.
       const char* const defines[] = {
-          "", "FAIL_AFTER_FILES", "PAUSE_AFTER_FILES", "", "", "FAIL_BEFORE_FILES",
-          "", "VERSION=1.1"};
+          "",
+          "FAIL_AFTER_FILES",
+          "PAUSE_AFTER_FILES",
+          "",
+          "",
+          "FAIL_BEFORE_FILES",
+          "",
+          "VERSION=1.1",
+          "VERSION=1.1,FAIL_AFTER_FILES",
+      };
       const bool logged = scenario.logged && index == 0;
       const int ending = static_cast<int>(planned.ending);
       const bool uninstall =
@@ -918,8 +931,14 @@ TEST_P(Installer, KeepsTheSiteAcrossFailuresAndRetries) {
         cutEarlier = true;
         continue;
       }
-      const bool failed = planned.ending == Ending::kFails ||
-                          planned.ending == Ending::kFailsBefore ||
+      const bool failedFiles =
+          planned.ending == Ending::kFails || planned.ending == Ending::kUpgradeFails;
+      // A later version that fails leaves the earlier installation as it
+      // was, but Windows Installer has removed that one before it began.
+      const bool rolledBack =
+          installer.rollsBack && (planned.ending == Ending::kFails ||
+                                  (failedFiles && std::string(installer.technology) == "msi"));
+      const bool failed = failedFiles || planned.ending == Ending::kFailsBefore ||
                           planned.ending == Ending::kUninstallFails || stops;
       std::string expected = failed ? installer.failed : kDone;
       if (stops && installer.stopped != nullptr) {
@@ -946,7 +965,7 @@ TEST_P(Installer, KeepsTheSiteAcrossFailuresAndRetries) {
           index > 0 && scenario.runs[index - 1].ending == Ending::kUninstallFails;
       if (!planned.holdLibrary && !afterRolledBackUninstall &&
           (planned.ending == Ending::kUninstall || planned.ending == Ending::kFailsBefore ||
-           stops || (planned.ending == Ending::kFails && installer.rollsBack))) {
+           stops || rolledBack)) {
         libraries = before;
       }
       EXPECT_EQ(Named(wine::FilesBelow(prefix.system32, "visa32")), Named(libraries)) << run;
