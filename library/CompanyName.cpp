@@ -49,9 +49,11 @@ bool CopyName(const Block& block, const void* at, char (&companyName)[kTextSize]
 }
 
 bool FindCompanyName(const char* path, std::uint32_t handle, const Block& block,
-                     char (&companyName)[kTextSize]) {
+                     char (&companyName)[kTextSize], bool* lost) {
   void* memory = const_cast<unsigned char*>(block.start);
+  // Its size was just read, so the information is there.
   if (Platform::GetFileVersionInfoA(path, handle, block.size, memory) == 0) {
+    *lost = true;
     return false;
   }
   void* value = nullptr;
@@ -79,20 +81,43 @@ bool FindCompanyName(const char* path, std::uint32_t handle, const Block& block,
   return false;
 }
 
+// The errors by which Windows and Wine say that a file has no version
+// information, or is no longer there; any other failure only says that it
+// could not be read now.
+bool HasNoVersion(std::uint32_t error) {
+  switch (error) {
+    case Platform::kErrorFileNotFound:
+    case Platform::kErrorPathNotFound:
+    case 11:    // ERROR_BAD_FORMAT
+    case 193:   // ERROR_BAD_EXE_FORMAT
+    case 1812:  // ERROR_RESOURCE_DATA_NOT_FOUND
+    case 1813:  // ERROR_RESOURCE_TYPE_NOT_FOUND
+    case 1814:  // ERROR_RESOURCE_NAME_NOT_FOUND
+    case 1815:  // ERROR_RESOURCE_LANG_NOT_FOUND
+      return true;
+    default:
+      return false;
+  }
+}
+
 }  // namespace
 
-bool QueryCompanyName(const char* path, char (&companyName)[kTextSize]) {
+bool QueryCompanyName(const char* path, char (&companyName)[kTextSize], bool* unreadable) {
+  bool lost = false;
   std::uint32_t handle = 0;
   const std::uint32_t size = Platform::GetFileVersionInfoSizeA(path, &handle);
+  bool found = false;
   if (size == 0) {
-    return false;
+    lost = !HasNoVersion(Platform::GetLastError());
+  } else if (void* memory = Platform::GlobalAlloc(Platform::kZeroInit, size)) {
+    const Block block = {static_cast<const unsigned char*>(memory), size};
+    found = FindCompanyName(path, handle, block, companyName, &lost);
+    Platform::GlobalFree(memory);
+  } else {
+    lost = true;
   }
-  void* memory = Platform::GlobalAlloc(Platform::kZeroInit, size);
-  if (memory == nullptr) {
-    return false;
+  if (unreadable != nullptr) {
+    *unreadable = lost;
   }
-  const Block block = {static_cast<const unsigned char*>(memory), size};
-  const bool found = FindCompanyName(path, handle, block, companyName);
-  Platform::GlobalFree(memory);
   return found;
 }

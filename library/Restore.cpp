@@ -12,10 +12,11 @@ namespace {
 
 // True when `path` is a set-aside copy by the rules it was made by: its own
 // company, read from its own version information, and one of the names
-// that company's copies get.
-bool IsSetAsideCopy(const char* path, const char* systemDirectory) {
+// that company's copies get. `unreadable` is set when that information
+// could not be read now.
+bool IsSetAsideCopy(const char* path, const char* systemDirectory, bool* unreadable) {
   char company[kTextSize];
-  if (!QueryCompanyName(path, company)) {
+  if (!QueryCompanyName(path, company, unreadable)) {
     return false;
   }
   for (int number = 1; number <= kMostSetAsideCopies; ++number) {
@@ -49,17 +50,27 @@ void RestoreForeignLibrary(const char* systemDirectory) {
   }
   char newest[kTextSize] = "";
   std::uint64_t newestTime = 0;
+  // A copy that could not be judged now may be the newest: then none is
+  // taken, rather than an older library.
+  // One past the latest creation time of such a copy, 0 while there is none.
+  std::uint64_t unreadableAfter = 0;
   do {
     char path[kTextSize];
+    bool unreadable = false;
     if ((found.attributes & Platform::kAttributeDirectory) == 0 &&
         ComposeText(path, {systemDirectory, "\\", found.name}) &&
-        Ticks(found.created) >= newestTime && IsSetAsideCopy(path, systemDirectory)) {
-      newestTime = Ticks(found.created);
-      ComposeText(newest, {path});
+        Ticks(found.created) >= newestTime) {
+      if (IsSetAsideCopy(path, systemDirectory, &unreadable)) {
+        newestTime = Ticks(found.created);
+        ComposeText(newest, {path});
+      } else if (unreadable && Ticks(found.created) + 1 > unreadableAfter) {
+        unreadableAfter = Ticks(found.created) + 1;
+      }
     }
   } while (Platform::FindNextFileA(search, &found) != 0);
   // A search that ended early may have missed the newest copy.
-  const bool complete = Platform::GetLastError() == Platform::kErrorNoMoreFiles;
+  const bool complete =
+      Platform::GetLastError() == Platform::kErrorNoMoreFiles && unreadableAfter <= newestTime;
   Platform::FindClose(search);
   // The rename never replaces: a library that is in place, whatever its
   // company, stays, and so does the copy.

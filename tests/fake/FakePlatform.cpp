@@ -153,9 +153,10 @@ const std::vector<std::uint32_t>& ErrorsFor(const std::string& name) {
       {"DeleteFileA", {kErrorAccessDenied, kErrorSharingViolation}},
       {"RegOpenKeyExA", {kErrorFileNotFound, kErrorAccessDenied}},
       {"RegQueryValueExA", {kErrorFileNotFound, kErrorAccessDenied, kErrorMoreData}},
-      {"GlobalAlloc", {8}},                 // ERROR_NOT_ENOUGH_MEMORY
-      {"GetFileVersionInfoSizeA", {1812}},  // ERROR_RESOURCE_DATA_NOT_FOUND
-      {"GetFileVersionInfoA", {1812}},
+      {"GlobalAlloc", {8}},  // ERROR_NOT_ENOUGH_MEMORY
+      // ERROR_RESOURCE_DATA_NOT_FOUND: none; or it cannot be read now.
+      {"GetFileVersionInfoSizeA", {1812, kErrorSharingViolation}},
+      {"GetFileVersionInfoA", {1812, kErrorSharingViolation}},
       {"VerQueryValueA", {1813}},  // ERROR_RESOURCE_TYPE_NOT_FOUND
       {"GetSystemDirectoryA", {kErrorAccessDenied}},
   };

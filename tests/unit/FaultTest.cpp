@@ -140,18 +140,19 @@ std::string Broken(const Start& start, const std::string& verb, bool cut) {
   for (const std::string& copy : {kAcmeSecond, kAcmeThird}) {
     last = created(copy) > created(last) ? copy : last;
   }
-  // Known gap: a copy whose version information cannot be read at that
-  // moment is passed over as no copy, and an older one may go back.
-  bool versionUnread = false;
+  // A copy that the platform says has no version information is no copy;
+  // one that could not be read now may be the newest, and nothing goes back.
+  bool versionNone = false;
   for (int call = machine.fault.call; call >= 1 && call <= machine.calls; ++call) {
     const std::string& name = machine.callNames[call - 1];
-    versionUnread = versionUnread || name.rfind("GetFileVersionInfo", 0) == 0 ||
-                    name == "VerQueryValueA" || name == "GlobalAlloc";
+    versionNone = versionNone || name == "VerQueryValueA" ||
+                  (name == "GetFileVersionInfoSizeA" &&
+                   fake::ErrorsFor(name)[machine.fault.choice % 2] == 1812);
     if (!machine.fault.persistent || machine.fault.cut != fake::Cut::kNone) {
       break;
     }
   }
-  if (filled && !versionUnread && created(last) > created(kLib)) {
+  if (filled && !versionNone && created(last) > created(kLib)) {
     return "an older copy went back";
   }
   if (setAside && start.company != nullptr && files.count(kLib) == 0 &&
