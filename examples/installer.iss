@@ -3,8 +3,8 @@
 ; PAYLOAD holds the library's visa32.dll and visaconf.ini; OUTFILE may be
 ; set too, VERSION (default 1.0; a later one installs over an earlier
 ; one), and MODE64 to install in 64-bit mode where Windows is 64-bit.
-; EMULATED, RUN_SEES_CONFIGURATION and the *_AFTER_FILES defines are the
-; tests' own.
+; EMULATED, RUN_SEES_CONFIGURATION, AUTHORS_KEY, NAME_WITH_VERSION and the
+; *_AFTER_FILES defines are the tests' own.
 
 #ifndef PAYLOAD
   #define PAYLOAD "payload"
@@ -17,7 +17,14 @@
 #endif
 
 [Setup]
+; The installation's identity from version to version: Windows' list of
+; programs and visaprep's records go by it.
+AppId={{4B7E0D2A-91C3-4E56-A8F1-2D6C9B3E5A70}
+#ifdef NAME_WITH_VERSION
+AppName=VISA library {#VERSION}
+#else
 AppName=VISA library
+#endif
 AppVersion={#VERSION}
 PrivilegesRequired=admin
 DefaultDirName={autopf}\VISA library
@@ -47,6 +54,13 @@ Source: "{tmp}\no-such-file"; DestDir: "{tmp}"; Flags: external
 #endif
 #ifdef PAUSE_AFTER_FILES
 Source: "{#VISAPREP}"; DestDir: "{tmp}"; DestName: "paused"; AfterInstall: Sleep(3600000)
+#endif
+
+; The tests' stand-in for an installer's own settings under its name.
+#ifdef AUTHORS_KEY
+[Registry]
+Root: HKLM; Subkey: "Software\VISA library"; ValueType: string; ValueName: "InstallDir"; \
+  ValueData: "{app}"; Flags: uninsdeletekey
 #endif
 
 ; The tests' stand-in for a program that reads the configuration as soon

@@ -2,16 +2,24 @@
 ;   makensis -DVISAPREP=path\visaprep.exe -DPAYLOAD=folder installer.nsi
 ; PAYLOAD holds the library's visa32.dll and visaconf.ini; TARGET
 ; (x86-unicode or amd64-unicode), OUTFILE and VERSION may be set too. A
-; later version installs over an earlier one.
+; later version installs over an earlier one. AUTHORS_KEY and
+; NAME_WITH_VERSION are the tests' own.
 !define /ifndef TARGET x86-unicode
 !define /ifndef VERSION 1.0
 !define /ifndef PAYLOAD payload
 !define /ifndef OUTFILE visa-library.exe
 ; Before the include's variables: NSIS fixes the target with the first.
 Target ${TARGET}
+; Before the include: the name of this product as it stays from version to
+; version, which names the key of visaprep's records.
+!define /ifndef VISAPREP_ID "VISA library"
 !include "..\installer\visaprep.nsh"
 
+!ifdef NAME_WITH_VERSION
+Name "VISA library ${VERSION}"
+!else
 Name "VISA library"
+!endif
 OutFile "${OUTFILE}"
 InstallDir "$PROGRAMFILES\VISA library"
 RequestExecutionLevel admin
@@ -45,6 +53,10 @@ Section "VISA library"
   WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayVersion" "${VERSION}"
   WriteRegStr HKLM "${UNINSTALL_KEY}" "UninstallString" '"$INSTDIR\uninstall.exe"'
   WriteRegStr HKLM "${UNINSTALL_KEY}" "QuietUninstallString" '"$INSTDIR\uninstall.exe" /S'
+  ; The tests' stand-in for an installer's own settings under its name.
+  !ifdef AUTHORS_KEY
+    WriteRegStr HKLM "Software\$(^Name)" "InstallDir" $INSTDIR
+  !endif
 SectionEnd
 
 Section "Restore"
@@ -53,6 +65,9 @@ SectionEnd
 
 Function .onInstFailed
   !insertmacro VisaprepRestore
+  !ifdef AUTHORS_KEY
+    DeleteRegKey HKLM "Software\$(^Name)"
+  !endif
   DetailPrint "The installation failed."
 FunctionEnd
 
@@ -65,6 +80,9 @@ FunctionEnd
 Section "Uninstall"
   !insertmacro VisaprepUninstall
   DeleteRegKey HKLM "${UNINSTALL_KEY}"
+  !ifdef AUTHORS_KEY
+    DeleteRegKey HKLM "Software\$(^Name)"
+  !endif
   Delete "$INSTDIR\uninstall.exe"
   RMDir $INSTDIR
 SectionEnd

@@ -17,11 +17,18 @@
 ;   Function .onUserAbort        !insertmacro VisaprepRestore   FunctionEnd
 ;   Section "Uninstall"  ...delete your files...  !insertmacro VisaprepUninstall  SectionEnd
 ;
-; Leave $SYSDIR\visa32.dll to VisaprepUninstall: it deletes the installer's
-; library itself, and only while a record says that the file there is the
-; installer's; that record goes, on the disk, before any library is put
-; back, so an uninstall cut off anywhere and run again never deletes the
-; other company's library.
+;   (in your own .onInstFailed or uninstaller, never delete $SYSDIR\visa32.dll)
+;
+; Leave $SYSDIR\visa32.dll to VisaprepUninstall: the place is shared with
+; every VISA vendor's installer, and what another one laid there after this
+; installation is theirs, and stays. The uninstall deletes the installer's
+; library only while a record says that the file there is the installer's,
+; with its date and size; then the library set aside goes back. The record
+; goes, on the disk, before any library is put back, so an uninstall cut
+; off anywhere and run again never deletes the other company's library. An
+; uninstaller at work holds the mutex "Global\visaprep uninstall" until it
+; is done, and an installation waits for it before anything of its own and
+; again right before your files.
 ;
 ; The installation stops before your files, with a message, when
 ; visaprep.exe cannot be started or the site's configuration could not be
@@ -35,12 +42,16 @@
 ; step. The macros keep the caller's registers ($0-$9, $R0-$R9) and stack:
 ; they use variables of their own, all named Visaprep*.
 ;
-; Defines, all optional: VISAPREP, the path of visaprep.exe when the
-; installer is built (default visaprep.exe); VISAPREP_MARK_KEY, the key
-; under HKLM that holds the mark and the record of a library set aside
-; (default Software\<your Name>), in the installer's registry view, which
-; for an x86 installer is the 32-bit one that visaprep sees too. Needs the
-; System plugin that comes with NSIS.
+; Defines, all optional, and VISAPREP defined before the !include:
+; VISAPREP, the path of visaprep.exe when the installer is built (default
+; visaprep.exe); VISAPREP_ID, your product's name as it stays from version
+; to version (default "default"), which names the key
+; HKLM32\Software\visaprep\<VISAPREP_ID> that holds the mark and the
+; records, a key of visaprep's own where your script keeps nothing; the
+; records that version 1.4.0 kept under Software\<your Name> are taken
+; over from there. VISAPREP_UNINSTALL_WAIT, how many seconds an
+; installation waits for an uninstaller still at work before it stops
+; (default 60). Needs the System plugin that comes with NSIS.
 
 !ifndef VISAPREP_NSH
 !define VISAPREP_NSH
@@ -48,15 +59,26 @@
 !ifndef VISAPREP
   !define VISAPREP visaprep.exe
 !endif
-!ifndef VISAPREP_MARK_KEY
-  !define VISAPREP_MARK_KEY "Software\$(^Name)"
+!define /ifndef VISAPREP_ID "default"
+!define /ifndef VISAPREP_UNINSTALL_WAIT 60
+; A key given as in 1.4.0 stays the key, in the installer's view as then;
+; otherwise that version's key is read once more, and its records move to
+; visaprep's own.
+!ifdef VISAPREP_MARK_KEY
+  !define VISAPREP_KEY "${VISAPREP_MARK_KEY}"
+  !define VISAPREP_ROOT HKLM
+!else
+  !define VISAPREP_KEY "Software\visaprep\${VISAPREP_ID}"
+  !define VISAPREP_ROOT HKLM32
+  !define VISAPREP_OLD_KEY "Software\$(^Name)"
 !endif
+!define VISAPREP_MUTEX "Global\visaprep uninstall"
 !define VISAPREP_MARK_VALUE "visaprep backup"
 ; "pending" while visaprep may be setting a library aside, "1" once it has:
 ; the uninstaller then puts it back. Never set where there was no library.
 !define VISAPREP_LIBRARY_VALUE "visaprep library"
-; "1" while $SYSDIR\visa32.dll is, or is about to be, the installer's own:
-; only then may the uninstaller delete it.
+; "1" while $SYSDIR\visa32.dll is about to be the installer's own, then its
+; date and size: only while it has them may the uninstaller delete it.
 !define VISAPREP_INSTALLED_VALUE "visaprep installed"
 
 ; "1" from the backup until the configuration is put back.
@@ -76,6 +98,13 @@ Var VisaprepText
 Var VisaprepHandle
 Var VisaprepHigh
 Var VisaprepLow
+; Whether a library was in the place before visaprep set one aside; the
+; mutex an uninstaller holds.
+Var VisaprepFound
+Var VisaprepMutex
+; A search of the system directory, and the date and size it looks for.
+Var VisaprepSearch
+Var VisaprepTarget
 
 !macro VisaprepBackUp
   Call VisaprepBackUp
@@ -125,35 +154,9 @@ Function ${UN}VisaprepRun
   started:
 FunctionEnd
 
-; Where the library went, it goes back once the place is empty again, and
-; the record with it; a record of a library still in place stays.
-Function ${UN}VisaprepPutBack
-  ReadRegStr $VisaprepValue HKLM "${VISAPREP_MARK_KEY}" "${VISAPREP_LIBRARY_VALUE}"
-  StrCmp $VisaprepValue "" done
-  IfFileExists "$SYSDIR\visa32.dll" 0 empty
-    !insertmacro VisaprepDetail "the library set aside stays aside while $SYSDIR\visa32.dll is there"
-    Goto done
-  empty:
-    ; What comes into the place now is the other company's library.
-    DeleteRegValue HKLM "${VISAPREP_MARK_KEY}" "${VISAPREP_INSTALLED_VALUE}"
-    !insertmacro VisaprepFlush
-    StrCpy $VisaprepVerb RestoreVisa32
-    Call ${UN}VisaprepRun
-    IfFileExists "$SYSDIR\visa32.dll" 0 missing
-      DeleteRegValue HKLM "${VISAPREP_MARK_KEY}" "${VISAPREP_LIBRARY_VALUE}"
-      !insertmacro VisaprepDetail "put the library set aside back as $SYSDIR\visa32.dll"
-      Goto done
-    missing:
-      !insertmacro VisaprepDetail "put no library back as $SYSDIR\visa32.dll; the record of the one set aside stays for a later run"
-  done:
-FunctionEnd
-!macroend
-!insertmacro VisaprepRunBody ""
-!insertmacro VisaprepRunBody "un."
-
 ; "time size" of the file named by $VisaprepValue in $VisaprepValue, or ""
 ; when it cannot be read.
-Function VisaprepStamp
+Function ${UN}VisaprepStamp
   ClearErrors
   GetFileTime $VisaprepValue $VisaprepHigh $VisaprepLow
   FileOpen $VisaprepHandle $VisaprepValue r
@@ -164,23 +167,143 @@ Function VisaprepStamp
     StrCpy $VisaprepValue ""
 FunctionEnd
 
-; The names of the copies set aside beside the library, in $VisaprepText.
-Function VisaprepCopies
+; The names of the copies set aside beside the library, in $VisaprepText;
+; with $VisaprepText "=" on the way in, only "1" when one of them has the
+; date and size of the library in the place: visaprep copied it there.
+Function ${UN}VisaprepCopies
+  StrCpy $VisaprepTarget ""
+  StrCmp $VisaprepText "=" 0 search
+    StrCpy $VisaprepValue "$SYSDIR\visa32.dll"
+    Call ${UN}VisaprepStamp
+    StrCpy $VisaprepTarget "=$VisaprepValue"
+  search:
   StrCpy $VisaprepText ""
-  FindFirst $VisaprepHandle $VisaprepValue "$SYSDIR\visa32.*.dll"
+  FindFirst $VisaprepSearch $VisaprepValue "$SYSDIR\visa32.*.dll"
   loop:
     StrCmp $VisaprepValue "" done
+    StrCmp $VisaprepTarget "" names
+      StrCpy $VisaprepValue "$SYSDIR\$VisaprepValue"
+      Call ${UN}VisaprepStamp
+      StrCmp $VisaprepValue "" next
+      StrCmp "=$VisaprepValue" $VisaprepTarget 0 next
+        StrCpy $VisaprepText 1
+        Goto done
+    names:
     StrCmp $VisaprepText "" 0 +3
       StrCpy $VisaprepText $VisaprepValue
-      Goto +2
+      Goto next
     StrCpy $VisaprepText "$VisaprepText, $VisaprepValue"
-    FindNext $VisaprepHandle $VisaprepValue
+    next:
+    FindNext $VisaprepSearch $VisaprepValue
     Goto loop
   done:
-  FindClose $VisaprepHandle
+  FindClose $VisaprepSearch
+FunctionEnd
+
+; The records that 1.4.0 kept under your Name, taken into visaprep's key.
+Function ${UN}VisaprepAdopt
+!ifdef VISAPREP_OLD_KEY
+  StrCpy $VisaprepText "${VISAPREP_MARK_VALUE}"
+  Call ${UN}VisaprepAdoptValue
+  StrCpy $VisaprepText "${VISAPREP_LIBRARY_VALUE}"
+  Call ${UN}VisaprepAdoptValue
+  StrCpy $VisaprepText "${VISAPREP_INSTALLED_VALUE}"
+  Call ${UN}VisaprepAdoptValue
+  DeleteRegKey /ifempty HKLM "${VISAPREP_OLD_KEY}"
+!endif
+FunctionEnd
+
+!ifdef VISAPREP_OLD_KEY
+; Written and on the disk before it goes from where it was.
+Function ${UN}VisaprepAdoptValue
+  ReadRegStr $VisaprepValue HKLM "${VISAPREP_OLD_KEY}" $VisaprepText
+  StrCmp $VisaprepValue "" done
+    WriteRegStr ${VISAPREP_ROOT} "${VISAPREP_KEY}" $VisaprepText $VisaprepValue
+    !insertmacro VisaprepFlush
+    DeleteRegValue HKLM "${VISAPREP_OLD_KEY}" $VisaprepText
+  done:
+FunctionEnd
+!endif
+
+; Sets another company's library in the place aside. The record says
+; "pending" first, so that a run cut off while visaprep works still puts
+; the library back; then "1" where the library went, or where visaprep
+; copied it but could not delete it (held open): its copy with the same
+; date and size is there, and the engine's file goes over it. A library
+; that stays, uncopied, is not the record's.
+Function ${UN}VisaprepSetAside
+  StrCpy $VisaprepFound ""
+  IfFileExists "$SYSDIR\visa32.dll" 0 +2
+    StrCpy $VisaprepFound 1
+  ReadRegStr $VisaprepValue ${VISAPREP_ROOT} "${VISAPREP_KEY}" "${VISAPREP_LIBRARY_VALUE}"
+  StrCmp $VisaprepValue "" 0 +3
+  StrCmp $VisaprepFound 1 0 +2
+    WriteRegStr ${VISAPREP_ROOT} "${VISAPREP_KEY}" "${VISAPREP_LIBRARY_VALUE}" pending
+  !insertmacro VisaprepFlush
+  StrCpy $VisaprepVerb RemoveVisa32
+  Call ${UN}VisaprepRun
+  ReadRegStr $VisaprepValue ${VISAPREP_ROOT} "${VISAPREP_KEY}" "${VISAPREP_LIBRARY_VALUE}"
+  StrCmp $VisaprepValue pending 0 recorded
+    IfFileExists "$SYSDIR\visa32.dll" 0 aside
+      StrCpy $VisaprepText "="
+      Call ${UN}VisaprepCopies
+      StrCmp $VisaprepText 1 aside
+      DeleteRegValue ${VISAPREP_ROOT} "${VISAPREP_KEY}" "${VISAPREP_LIBRARY_VALUE}"
+      Goto recorded
+    aside:
+    WriteRegStr ${VISAPREP_ROOT} "${VISAPREP_KEY}" "${VISAPREP_LIBRARY_VALUE}" 1
+  recorded:
+  !insertmacro VisaprepFlush
+FunctionEnd
+
+; Where the library went, it goes back once the place is empty again, and
+; the record with it; a record of a library still away stays.
+Function ${UN}VisaprepPutBack
+  ReadRegStr $VisaprepValue ${VISAPREP_ROOT} "${VISAPREP_KEY}" "${VISAPREP_LIBRARY_VALUE}"
+  StrCmp $VisaprepValue "" done
+  IfFileExists "$SYSDIR\visa32.dll" 0 empty
+    !insertmacro VisaprepDetail "the library set aside stays aside while $SYSDIR\visa32.dll is there"
+    Goto done
+  empty:
+    ; What comes into the place now is the other company's library.
+    DeleteRegValue ${VISAPREP_ROOT} "${VISAPREP_KEY}" "${VISAPREP_INSTALLED_VALUE}"
+    !insertmacro VisaprepFlush
+    StrCpy $VisaprepVerb RestoreVisa32
+    Call ${UN}VisaprepRun
+    IfFileExists "$SYSDIR\visa32.dll" 0 missing
+      DeleteRegValue ${VISAPREP_ROOT} "${VISAPREP_KEY}" "${VISAPREP_LIBRARY_VALUE}"
+      !insertmacro VisaprepDetail "put the library set aside back as $SYSDIR\visa32.dll"
+      Goto done
+    missing:
+      !insertmacro VisaprepDetail "put no library back as $SYSDIR\visa32.dll; the record of the one set aside stays for a later run"
+  done:
+FunctionEnd
+!macroend
+!insertmacro VisaprepRunBody ""
+!insertmacro VisaprepRunBody "un."
+
+; An uninstaller still putting a library back would meet this installation
+; in the place: it is waited for, and the installation stops before
+; anything of its own while it is still at work.
+Function VisaprepWaitForUninstall
+  StrCpy $VisaprepText 0
+  loop:
+    System::Call 'kernel32::OpenMutexW(i 0x00100000, i 0, w "${VISAPREP_MUTEX}") p.s'
+    Pop $VisaprepHandle
+    StrCmp $VisaprepHandle 0 free
+    System::Call 'kernel32::CloseHandle(p $VisaprepHandle)'
+    IntCmp $VisaprepText ${VISAPREP_UNINSTALL_WAIT}0 0 0 busy
+    Sleep 100
+    IntOp $VisaprepText $VisaprepText + 1
+    Goto loop
+  busy:
+    Abort "An uninstallation is still putting a VISA library back; run this installation again once it has finished."
+  free:
 FunctionEnd
 
 Function VisaprepBackUp
+  Call VisaprepWaitForUninstall
+  Call VisaprepAdopt
   ReadRegStr $VisaprepFramework HKLM "SOFTWARE\VXIPNP_Alliance\VXIPNP\CurrentVersion" "FRAMEWORK_PATH"
   StrCpy $VisaprepConfiguration "$VisaprepFrameworkTavrex\visaconf.ini"
   StrCpy $VisaprepBackup "$VisaprepFrameworkTavrex\visaini.bak"
@@ -189,7 +312,7 @@ Function VisaprepBackUp
   ; does a library that run set aside before its own was in. Without
   ; FRAMEWORK_PATH that backup cannot be found: the mark stays for a run
   ; that can.
-  ReadRegStr $VisaprepValue HKLM "${VISAPREP_MARK_KEY}" "${VISAPREP_MARK_VALUE}"
+  ReadRegStr $VisaprepValue ${VISAPREP_ROOT} "${VISAPREP_KEY}" "${VISAPREP_MARK_VALUE}"
   StrCmp $VisaprepValue "" backUp
     !insertmacro VisaprepDetail "found the mark of an interrupted installation"
     StrCmp $VisaprepFramework "" putBack
@@ -229,51 +352,47 @@ Function VisaprepBackUp
   backedUp:
   !insertmacro VisaprepDetail "backed up $VisaprepConfiguration to $VisaprepBackup"
   saved:
-  WriteRegStr HKLM "${VISAPREP_MARK_KEY}" "${VISAPREP_MARK_VALUE}" 1
+  WriteRegStr ${VISAPREP_ROOT} "${VISAPREP_KEY}" "${VISAPREP_MARK_VALUE}" 1
   StrCpy $VisaprepBackedUp 1
   library:
-  ; $VisaprepText: "1" where a library was in place before.
-  StrCpy $VisaprepText ""
-  IfFileExists "$SYSDIR\visa32.dll" 0 +2
-    StrCpy $VisaprepText 1
-  ReadRegStr $VisaprepValue HKLM "${VISAPREP_MARK_KEY}" "${VISAPREP_LIBRARY_VALUE}"
-  StrCmp $VisaprepValue "" 0 +3
-  StrCmp $VisaprepText 1 0 +2
-    WriteRegStr HKLM "${VISAPREP_MARK_KEY}" "${VISAPREP_LIBRARY_VALUE}" pending
-  !insertmacro VisaprepFlush
-  StrCpy $VisaprepVerb RemoveVisa32
-  Call VisaprepRun
-  ReadRegStr $VisaprepValue HKLM "${VISAPREP_MARK_KEY}" "${VISAPREP_LIBRARY_VALUE}"
-  StrCmp $VisaprepValue pending 0 recorded
-    IfFileExists "$SYSDIR\visa32.dll" 0 +3
-      DeleteRegValue HKLM "${VISAPREP_MARK_KEY}" "${VISAPREP_LIBRARY_VALUE}"
-      Goto +2
-    WriteRegStr HKLM "${VISAPREP_MARK_KEY}" "${VISAPREP_LIBRARY_VALUE}" 1
-  recorded:
+  Call VisaprepSetAside
   !insertmacro VisaprepStopUnlessStarted
   ; The place is the installer's once it is empty, or holds the library
   ; that an earlier installation put there in place of one set aside.
+  ReadRegStr $VisaprepValue ${VISAPREP_ROOT} "${VISAPREP_KEY}" "${VISAPREP_LIBRARY_VALUE}"
   IfFileExists "$SYSDIR\visa32.dll" 0 installed
+    StrCmp $VisaprepValue 1 0 kept
+    StrCmp $VisaprepFound 1 0 kept
+    StrCpy $VisaprepText "="
+    Call VisaprepCopies
+    StrCmp $VisaprepText 1 0 kept
+      !insertmacro VisaprepDetail "copied $SYSDIR\visa32.dll aside; it is in use and stays until the installer's file replaces it"
+      Goto own
+    kept:
     !insertmacro VisaprepDetail "kept $SYSDIR\visa32.dll in place"
-    ReadRegStr $VisaprepValue HKLM "${VISAPREP_MARK_KEY}" "${VISAPREP_LIBRARY_VALUE}"
-    StrCmp $VisaprepValue 1 0 flush
+    StrCmp $VisaprepValue 1 0 waited
     Goto own
   installed:
-    StrCmp $VisaprepText 1 0 nothing
+    StrCmp $VisaprepFound 1 0 nothing
+      StrCpy $VisaprepText ""
       Call VisaprepCopies
       !insertmacro VisaprepDetail "set $SYSDIR\visa32.dll aside; set-aside copies: $VisaprepText"
       Goto own
     nothing:
       !insertmacro VisaprepDetail "no $SYSDIR\visa32.dll to set aside"
   own:
-    WriteRegStr HKLM "${VISAPREP_MARK_KEY}" "${VISAPREP_INSTALLED_VALUE}" 1
-  flush:
-  !insertmacro VisaprepFlush
+    WriteRegStr ${VISAPREP_ROOT} "${VISAPREP_KEY}" "${VISAPREP_INSTALLED_VALUE}" 1
+    !insertmacro VisaprepFlush
+  waited:
+  ; Right before the files: an uninstaller started meanwhile must not find
+  ; them half laid.
+  Call VisaprepWaitForUninstall
 FunctionEnd
 
 ; Puts the configuration back once, and only after this run's backup; the
-; mark goes once no backup is left. After a failure before the library was
-; in, the library that was set aside goes back too.
+; mark goes once no backup is left. The library in the place, once the
+; installer's, is recorded with its date and size. After a failure before
+; the library was in, the library that was set aside goes back too.
 Function VisaprepRestore
   StrCmp $VisaprepBackedUp 1 0 library
     StrCpy $VisaprepText "no backup of the VISA configuration to put back"
@@ -286,31 +405,66 @@ Function VisaprepRestore
       !insertmacro VisaprepDetail "could not put the VISA configuration back: it waits in $VisaprepBackup for the next run"
       Goto library
     back:
-    DeleteRegValue HKLM "${VISAPREP_MARK_KEY}" "${VISAPREP_MARK_VALUE}"
+    DeleteRegValue ${VISAPREP_ROOT} "${VISAPREP_KEY}" "${VISAPREP_MARK_VALUE}"
     !insertmacro VisaprepDetail $VisaprepText
   library:
+  ReadRegStr $VisaprepValue ${VISAPREP_ROOT} "${VISAPREP_KEY}" "${VISAPREP_INSTALLED_VALUE}"
+  StrCmp $VisaprepValue "" putBack
+    StrCpy $VisaprepValue "$SYSDIR\visa32.dll"
+    Call VisaprepStamp
+    StrCmp $VisaprepValue "" putBack
+    WriteRegStr ${VISAPREP_ROOT} "${VISAPREP_KEY}" "${VISAPREP_INSTALLED_VALUE}" $VisaprepValue
+  putBack:
   Call VisaprepPutBack
-  DeleteRegKey /ifempty HKLM "${VISAPREP_MARK_KEY}"
+  DeleteRegKey /ifempty ${VISAPREP_ROOT} "${VISAPREP_KEY}"
 FunctionEnd
 
-; Deletes the installer's visa32.dll, and the library that the installation
-; set aside goes back; then the records go. A visa32.dll that cannot be
-; deleted keeps them, for a later uninstall to finish.
+; The installer's own library goes, while the record says it is the one
+; in the place: it has the date and size that the installation left there.
+; Another company's library that took the place since stays, and the copy
+; the installation set aside stays aside; otherwise that copy goes back. A
+; record still without a date and size (an installation cut off before its
+; files were in) has visaprep set another company's library aside first,
+; as the copy made last, to come back. A library that stays in the place,
+; or could not be put back, keeps the records for a later installation and
+; its uninstall.
 Function un.VisaprepUninstall
-  ReadRegStr $VisaprepValue HKLM "${VISAPREP_MARK_KEY}" "${VISAPREP_INSTALLED_VALUE}"
-  StrCmp $VisaprepValue "" putBack
+  System::Call 'kernel32::CreateMutexW(p 0, i 0, w "${VISAPREP_MUTEX}") p.s'
+  Pop $VisaprepMutex
+  Call un.VisaprepAdopt
+  IfFileExists "$SYSDIR\visa32.dll" 0 putBack
+  ReadRegStr $VisaprepText ${VISAPREP_ROOT} "${VISAPREP_KEY}" "${VISAPREP_INSTALLED_VALUE}"
+  StrCmp $VisaprepText "" theirs
+  StrCmp $VisaprepText 1 0 stamped
+    Call un.VisaprepSetAside
+    StrCmp $VisaprepStarted 0 0 +3
+      !insertmacro VisaprepDetail "$SYSDIR\visa32.dll stays, and so do the records, for a later run"
+      Goto done
+    IfFileExists "$SYSDIR\visa32.dll" own putBack
+  stamped:
+  StrCpy $VisaprepValue "$SYSDIR\visa32.dll"
+  Call un.VisaprepStamp
+  StrCmp $VisaprepValue $VisaprepText own
+  theirs:
+    ; Another installer laid it after this installation: the machine uses
+    ; it, and the copies set aside stay as they are.
+    !insertmacro VisaprepDetail "$SYSDIR\visa32.dll is not the installer's: it stays"
+    DeleteRegValue ${VISAPREP_ROOT} "${VISAPREP_KEY}" "${VISAPREP_INSTALLED_VALUE}"
+    DeleteRegValue ${VISAPREP_ROOT} "${VISAPREP_KEY}" "${VISAPREP_LIBRARY_VALUE}"
+    Goto done
+  own:
     Delete "$SYSDIR\visa32.dll"
     IfFileExists "$SYSDIR\visa32.dll" 0 deleted
-      !insertmacro VisaprepDetail "could not delete the installer's $SYSDIR\visa32.dll: a later uninstall will"
-      Goto kept
+      !insertmacro VisaprepDetail "could not delete the installer's $SYSDIR\visa32.dll: the records stay, and the next installation's uninstall puts the library set aside back"
+      Goto done
     deleted:
-    DeleteRegValue HKLM "${VISAPREP_MARK_KEY}" "${VISAPREP_INSTALLED_VALUE}"
+    DeleteRegValue ${VISAPREP_ROOT} "${VISAPREP_KEY}" "${VISAPREP_INSTALLED_VALUE}"
     !insertmacro VisaprepDetail "deleted the installer's $SYSDIR\visa32.dll"
   putBack:
   Call un.VisaprepPutBack
-  DeleteRegValue HKLM "${VISAPREP_MARK_KEY}" "${VISAPREP_LIBRARY_VALUE}"
-  kept:
-  DeleteRegKey /ifempty HKLM "${VISAPREP_MARK_KEY}"
+  done:
+  DeleteRegKey /ifempty ${VISAPREP_ROOT} "${VISAPREP_KEY}"
+  System::Call 'kernel32::CloseHandle(p $VisaprepMutex)'
 FunctionEnd
 
 !endif

@@ -25,7 +25,9 @@ check "the build's exe" "$(cmp -s "$exe" "$work/$name/visaprep.exe" && echo same
 broken=""
 for page in "$work/$name"/*.md "$work/$name"/docs/*.md; do
   for link in $(grep -o '](\([^)#]*\)\(#[^)]*\)\?)' "$page" | sed 's/^](//; s/)$//' | grep -v '^[a-z]*:'); do
+    # A link of the page's own headings alone ("#heading") names the page.
     target=$(dirname "$page")/${link%%#*} anchor=${link#*#}
+    [ "${link%%#*}" = "" ] && target=$page
     [ "$anchor" = "$link" ] && anchor=""
     if [ ! -e "$target" ] || { [ -n "$anchor" ] && ! sed -n 's/^#\+ //p' "$target" |
       tr 'A-Z ' 'a-z-' | tr -cd 'a-z0-9_\n-' | grep -qx -- "$anchor"; }; then

@@ -111,8 +111,8 @@ int main(int argc, char** argv) {
 
   HANDLE held = INVALID_HANDLE_VALUE;
   if (std::strcmp(argv[4], "uninstalling") == 0) {
-    // As an Inno Setup uninstaller of the include holds it while at work.
-    held = CreateMutexA(nullptr, FALSE, "visaprep uninstall");
+    // As an uninstaller of the includes holds it while at work.
+    held = CreateMutexA(nullptr, FALSE, "Global\\visaprep uninstall");
   } else if (std::strcmp(argv[4], "-") != 0) {
     // Readable by others, so it can be copied, but neither writable nor
     // deletable while held.
@@ -167,10 +167,10 @@ int main(int argc, char** argv) {
   if (held != INVALID_HANDLE_VALUE && held != nullptr) {
     CloseHandle(held);
   }
-  // An Inno Setup uninstaller returns while its second phase may still be
+  // An uninstaller returns while its second phase may still be
   // putting the library back; the include holds this mutex until it is done.
   for (int waited = 0; waited < 600; ++waited) {
-    HANDLE busy = OpenMutexA(SYNCHRONIZE, FALSE, "visaprep uninstall");
+    HANDLE busy = OpenMutexA(SYNCHRONIZE, FALSE, "Global\\visaprep uninstall");
     if (busy == nullptr) {
       break;
     }

@@ -4,6 +4,9 @@
 // at the run that C:\tools\cut.txt names ("<run> before" or "<run> after",
 // runs counted from 1 in C:\tools\cut.count), where it makes
 // C:\tools\cut.now and waits to be killed. Without cut.txt it only runs.
+// While a run sets a library aside, it holds the file that
+// C:\tools\hold.txt names open, readable but not deletable, as a program
+// using that library would.
 #include <windows.h>
 
 #include <cstdio>
@@ -47,6 +50,15 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR commandTail, int) {
   if (cut && std::strcmp(where, "before") == 0) {
     WaitToBeKilled();
   }
+  HANDLE held = INVALID_HANDLE_VALUE;
+  char hold[MAX_PATH] = "";
+  if (FILE* file = std::fopen("C:\\tools\\hold.txt", "r")) {
+    if (std::fgets(hold, sizeof hold, file) != nullptr &&
+        std::strstr(commandTail, "RemoveVisa32")) {
+      held = CreateFileA(hold, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    }
+    std::fclose(file);
+  }
   std::string commandLine = std::string("visaprep.exe ") + commandTail;
   STARTUPINFOA startup = {};
   startup.cb = sizeof startup;
@@ -56,6 +68,9 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR commandTail, int) {
     WaitForSingleObject(process.hProcess, INFINITE);
     CloseHandle(process.hThread);
     CloseHandle(process.hProcess);
+  }
+  if (held != INVALID_HANDLE_VALUE) {
+    CloseHandle(held);
   }
   if (cut) {
     WaitToBeKilled();

@@ -223,8 +223,12 @@ std::string BuildInstaller(const std::string& technology, const fs::path& payloa
   std::vector<std::string> command;
   std::string example;
   if (technology == "nsis") {
-    command = {"makensis", "-V2", "-DTARGET=" + std::string(x64 ? "amd64-unicode" : "x86-unicode"),
-               "-DOUTFILE=" + out.string()};
+    command = {"makensis",
+               "-V2",
+               "-DTARGET=" + std::string(x64 ? "amd64-unicode" : "x86-unicode"),
+               "-DOUTFILE=" + out.string(),
+               "-DVISAPREP_UNINSTALL_WAIT=1",
+               "-DVISAPREP_ID=VISA library"};
     example = "examples/installer.nsi";
   } else if (technology == "inno") {
     // A Windows program: through the drive that Wine maps to the host's root.
@@ -244,7 +248,8 @@ std::string BuildInstaller(const std::string& technology, const fs::path& payloa
     }
   } else {
     flag = "";
-    command = {SourceFile("tests/wine/BuildMsi.sh").string(), out.string(), x64 ? "x64" : "x86"};
+    command = {SourceFile("tests/wine/BuildMsi.sh").string(), out.string(), x64 ? "x64" : "x86",
+               "VISAPREP_RECORD_GUID=9A4D2C61-3E7B-4F08-B5C2-7D1E6A9F3B40"};
     example = "examples/installer.wxs";
   }
   fs::path program = Required("VISAPREP_BIN") + (standIn ? "/test/standin.exe" : "/visaprep.exe");

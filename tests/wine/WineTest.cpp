@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstdlib>
 #include <map>
 #include <set>
 #include <string>
@@ -561,8 +562,9 @@ const InstallerCase kInstallers[] = {
     {"inno", "examples/installer.iss", "```iss\n", "visa-library-inno.exe",
      "C:\\tools\\visa-library-inno.exe",
      "visa-library-inno.exe /VERYSILENT /SUPPRESSMSGBOXES /NORESTART", "exit=5 output=0",
-     "unins000.exe /VERYSILENT /SUPPRESSMSGBOXES /NORESTART", "@VISA library_is1", "Program Files",
-     false, true, true, "", "exit=7 output=0",
+     "unins000.exe /VERYSILENT /SUPPRESSMSGBOXES /NORESTART",
+     "@{4B7E0D2A-91C3-4E56-A8F1-2D6C9B3E5A70}_is1", "Program Files", false, true, true, "",
+     "exit=7 output=0",
      "visa-library-inno.exe /VERYSILENT /SUPPRESSMSGBOXES /NORESTART /LOG=C:\\tools\\install.log",
      "aside; set-aside copies: visa32.Acme Corp.dll"},
     // Setup in 64-bit mode, where Windows is 64-bit: its Program Files is the
@@ -570,8 +572,9 @@ const InstallerCase kInstallers[] = {
     {"inno", "examples/installer.iss", "```iss\n", "visa-library-inno.exe",
      "C:\\tools\\visa-library-inno.exe",
      "visa-library-inno.exe /VERYSILENT /SUPPRESSMSGBOXES /NORESTART", "exit=5 output=0",
-     "unins000.exe /VERYSILENT /SUPPRESSMSGBOXES /NORESTART", "@VISA library_is1", "Program Files",
-     false, true, true, "MODE64", "exit=7 output=0",
+     "unins000.exe /VERYSILENT /SUPPRESSMSGBOXES /NORESTART",
+     "@{4B7E0D2A-91C3-4E56-A8F1-2D6C9B3E5A70}_is1", "Program Files", false, true, true, "MODE64",
+     "exit=7 output=0",
      "visa-library-inno.exe /VERYSILENT /SUPPRESSMSGBOXES /NORESTART /LOG=C:\\tools\\install.log",
      "aside; set-aside copies: visa32.Acme Corp.dll"},
     // Windows gives 1603 for a failed installation, Wine 1627.
@@ -614,8 +617,41 @@ struct ScenarioRun {
   // uninstall must still put it back.
   bool holdLibrary = false;
   bool uninstalling = false;  // an uninstaller of the include still at work
-  bool broken = false;        // built with a visaprep.exe that cannot start
+  // Built with a visaprep.exe that cannot start; an uninstall: the one the
+  // installation left for its uninstaller cannot.
+  bool broken = false;
+  // Before it, another company's installer lays its own visa32.dll.
+  bool othersLibrary = false;
+  // Another process keeps the foreign library open only while visaprep
+  // sets it aside: it is copied, not deleted, and the engine's file then
+  // goes over it.
+  bool holdWhileSettingAside = false;
+  std::string defines;  // the example's own for this run
 };
+
+ScenarioRun OthersLibraryFirst(Ending ending) {
+  ScenarioRun run = {ending};
+  run.othersLibrary = true;
+  return run;
+}
+
+ScenarioRun HeldWhileSettingAside() {
+  ScenarioRun run = {Ending::kThrough};
+  run.holdWhileSettingAside = true;
+  return run;
+}
+
+// The set-aside copies of `base` and its visa32.dll, set aside under its
+// company's name, beside the installer's library.
+Files Installed(Files base) {
+  const auto library = base.find("visa32.dll");
+  if (library != base.end()) {
+    const bool acme = library->second == wine::TestLibrary("acme");
+    base[acme ? "visa32.Acme Corp.dll" : "visa32.Neutral Instruments.dll"] = library->second;
+  }
+  base["visa32.dll"] = wine::TestLibrary("quarvello");
+  return base;
+}
 
 struct Scenario {
   std::string name;
@@ -628,6 +664,10 @@ struct Scenario {
   bool noConfiguration = false;  // a site without visaconf.ini
   bool noFramework = false;      // no FRAMEWORK_PATH
   bool logged = false;           // its first run keeps the engine's log
+  // The example's own defines for every run: AUTHORS_KEY, a key of its own
+  // under Software\<its name> that it deletes on failure and at uninstall;
+  // NAME_WITH_VERSION, a name that changes from version to version.
+  std::string defines;
 };
 
 std::vector<Scenario> Scenarios() {
@@ -658,6 +698,16 @@ std::vector<Scenario> Scenarios() {
        {{Ending::kThrough}, {Ending::kUninstall}},
        false,
        true},
+      {"an old set-aside copy only: install, a later version, uninstall",
+       {{Ending::kThrough}, {Ending::kUpgrade}, {Ending::kUninstall}},
+       false,
+       true},
+      {"another company's library over the installation, then uninstall",
+       {{Ending::kThrough}, OthersLibraryFirst(Ending::kUninstall)}},
+      {"another company's library over the installation, then a later version, uninstall",
+       {{Ending::kThrough}, OthersLibraryFirst(Ending::kUpgrade), {Ending::kUninstall}}},
+      {"the foreign library held while set aside: install, uninstall",
+       {HeldWhileSettingAside(), {Ending::kUninstall}}},
       // Wine's msiexec, having rolled an uninstall back, lays the package's
       // files down again in the next uninstall (measured), and keeps the
       // product for good: the scenarios above must come first.
@@ -700,10 +750,29 @@ std::vector<Scenario> Scenarios() {
                         {Ending::kUninstall, 0, false, false, true},
                         {Ending::kThrough},
                         {Ending::kUninstall}}});
+  scenarios.back().only = "nsis,inno";
+  scenarios.push_back({"an uninstall whose visaprep.exe cannot start, then install, uninstall",
+                       {{Ending::kThrough},
+                        {Ending::kUninstall, 0, false, false, false, false, true},
+                        {Ending::kThrough},
+                        {Ending::kUninstall}}});
   scenarios.back().only = "inno";
   scenarios.push_back({"an uninstaller still at work stops the installation",
                        {{Ending::kThrough, 0, false, false, false, true}}});
-  scenarios.back().only = "inno";
+  scenarios.back().only = "nsis,inno";
+  scenarios.push_back({"its own key deleted on failure and at uninstall: failed, again, uninstall",
+                       {{Ending::kFails}, {Ending::kThrough}, {Ending::kUninstall}}});
+  scenarios.back().only = "nsis,inno";
+  scenarios.back().defines = "AUTHORS_KEY";
+  // 1.4.0 kept the mark and the records under the installer's name.
+  scenarios.push_back({"records where 1.4.0 kept them: cut off, then a later version, uninstall",
+                       {{Ending::kCut}, {Ending::kUpgrade}, {Ending::kUninstall}}});
+  scenarios.back().marks = true;
+  scenarios.back().runs.front().defines = "VISAPREP_MARK_KEY=Software\\VISA library";
+  scenarios.push_back({"a name with its version: cut off, then a later version",
+                       {{Ending::kCut}, {Ending::kUpgrade}}});
+  scenarios.back().marks = true;
+  scenarios.back().defines = "NAME_WITH_VERSION";
   scenarios.push_back({"a visaprep.exe that cannot start stops the installation",
                        {{Ending::kThrough, 0, false, false, false, false, true}}});
   scenarios.back().noConfiguration = true;
@@ -774,10 +843,11 @@ TEST_P(Installer, KeepsTheSiteAcrossFailuresAndRetries) {
     }
     return names;
   };
-  const Files installed =
-      WithLibraryBytes({{"visa32.dll", "quarvello"}, {"visa32.Acme Corp.dll", "acme"}});
+  // VISAPREP_SCENARIOS, when set, runs only the scenarios whose names hold it.
+  const char* const chosen = std::getenv("VISAPREP_SCENARIOS");
   for (const Scenario& scenario : Scenarios()) {
-    if ((scenario.marks && !installer.overwritesConfiguration) ||
+    if ((chosen != nullptr && scenario.name.find(chosen) == std::string::npos) ||
+        (scenario.marks && !installer.overwritesConfiguration) ||
         (!scenario.only.empty() && scenario.only.find(installer.technology) == std::string::npos)) {
       continue;
     }
@@ -798,7 +868,8 @@ TEST_P(Installer, KeepsTheSiteAcrossFailuresAndRetries) {
       }
     }
     ClearLibraries(prefix.system32);
-    const Files before =
+    // The libraries as they are without the installation.
+    Files before =
         WithLibraryBytes({{scenario.oldCopyOnly ? "visa32.Acme Corp.dll" : "visa32.dll", "acme"}});
     for (const auto& [name, bytes] : before) {
       wine::WriteFile(prefix.system32 / name, bytes);
@@ -811,9 +882,10 @@ TEST_P(Installer, KeepsTheSiteAcrossFailuresAndRetries) {
     // An uninstall cut off runs the stand-in that its installation was
     // built with; one that fails, the action of the example that fails it.
     bool uninstallCut = false;
-    std::string scenarioDefine = installer.mode;
+    std::string scenarioDefine = std::string(installer.mode) + "," + scenario.defines;
     for (const ScenarioRun& each : scenario.runs) {
-      uninstallCut = uninstallCut || (each.ending == Ending::kUninstall && each.visaprepRun != 0);
+      uninstallCut = uninstallCut || (each.ending == Ending::kUninstall && each.visaprepRun != 0) ||
+                     each.holdWhileSettingAside;
       if (each.ending == Ending::kUninstallFails) {
         scenarioDefine += ",FAIL_AFTER_REMOVE";
       }
@@ -838,17 +910,32 @@ TEST_P(Installer, KeepsTheSiteAcrossFailuresAndRetries) {
       const int ending = static_cast<int>(planned.ending);
       const bool uninstall =
           planned.ending == Ending::kUninstall || planned.ending == Ending::kUninstallFails;
+      if (planned.othersLibrary) {
+        before = Installed(before);
+        before["visa32.dll"] = wine::TestLibrary("neutral");
+        wine::WriteFile(prefix.system32 / "visa32.dll", before["visa32.dll"]);
+      }
+      if (planned.holdWhileSettingAside) {
+        wine::WriteFile(tools / "hold.txt", prefix.systemDirectory + "\\visa32.dll");
+      }
+      if (uninstall && planned.broken) {
+        const bool own = *installer.mode != '\0' || prefix.flavour != "win64";
+        wine::WriteFile(prefix.driveC / (own ? "Program Files" : "Program Files (x86)") /
+                            "VISA library" / "visaprep.exe",
+                        "");
+      }
       if (!uninstall) {
         wine::fs::path program;
         if (planned.broken) {
           program = payload.parent_path() / "broken" / "visaprep.exe";
           wine::WriteFile(program, "");
         }
-        ASSERT_EQ(wine::BuildInstaller(
-                      installer.technology, payload, installer.file,
-                      scenarioDefine + "," + defines[ending] + (logged ? ",DETAILS" : ""),
-                      planned.ending == Ending::kCutAround || uninstallCut, program),
-                  "");
+        ASSERT_EQ(
+            wine::BuildInstaller(installer.technology, payload, installer.file,
+                                 scenarioDefine + "," + defines[ending] + "," + planned.defines +
+                                     (logged ? ",DETAILS" : ""),
+                                 planned.ending == Ending::kCutAround || uninstallCut, program),
+            "");
         if (planned.broken && std::string(installer.technology) == "msi") {
           // Windows Installer fails an EXE action that cannot start, unless
           // its Return is "ignore" (error 1721); Wine's gives it success
@@ -914,10 +1001,11 @@ TEST_P(Installer, KeepsTheSiteAcrossFailuresAndRetries) {
         EXPECT_NE(log.find(installer.setAside), std::string::npos) << run << ": its log\n" << log;
         wine::fs::remove(tools / "install.log");
       }
-      for (const char* name : {"cut.txt", "cut.count", "cut.now"}) {
+      for (const char* name : {"cut.txt", "cut.count", "cut.now", "hold.txt"}) {
         wine::fs::remove(tools / name);
       }
-      const bool stops = planned.holdConfiguration || planned.uninstalling || planned.broken ||
+      const bool stops = planned.holdConfiguration || planned.uninstalling ||
+                         (planned.broken && !uninstall) ||
                          (scenario.holdBackup && installer.overwritesConfiguration);
       if (planned.ending == Ending::kCut || planned.ending == Ending::kCutAround ||
           planned.visaprepRun != 0) {
@@ -960,7 +1048,7 @@ TEST_P(Installer, KeepsTheSiteAcrossFailuresAndRetries) {
                   "the site's")
             << run;
       }
-      Files libraries = installed;
+      Files libraries = Installed(before);
       const bool afterRolledBackUninstall =
           index > 0 && scenario.runs[index - 1].ending == Ending::kUninstallFails;
       if (!planned.holdLibrary && !afterRolledBackUninstall &&
@@ -968,10 +1056,18 @@ TEST_P(Installer, KeepsTheSiteAcrossFailuresAndRetries) {
            stops || rolledBack)) {
         libraries = before;
       }
+      // An uninstall without visaprep takes the installer's library and
+      // keeps the record of the one set aside, for the next installation.
+      if (uninstall && planned.broken) {
+        libraries = Installed(before);
+        libraries.erase("visa32.dll");
+      }
       EXPECT_EQ(Named(wine::FilesBelow(prefix.system32, "visa32")), Named(libraries)) << run;
       std::set<std::string> changes = wine::Changes(othersBefore, others());
       for (auto change = changes.begin(); change != changes.end();) {
-        const bool temporary = cutEarlier && change->find("/Temp/") != std::string::npos;
+        // The stand-in's own files are the tests'.
+        const bool temporary = (cutEarlier && change->find("/Temp/") != std::string::npos) ||
+                               change->find("tools/cut.") == 1 || *change == "-tools/hold.txt";
         change = temporary ? changes.erase(change) : std::next(change);
       }
       // registers.txt: the registers that an NSIS macro changed.
