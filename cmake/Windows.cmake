@@ -84,6 +84,8 @@ set(libraries ${CMAKE_SOURCE_DIR}/tests/wine/libraries)
 foreach(count 224 225 300)
   string(REPEAT "n" ${count} N${count})
 endforeach()
+# A new row configures again, as a new source file would.
+set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${libraries}/libraries.txt)
 file(STRINGS ${libraries}/libraries.txt rows REGEX "^[^#]")
 foreach(row IN LISTS rows)
   string(CONFIGURE "${row}" row @ONLY)

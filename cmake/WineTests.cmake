@@ -81,7 +81,10 @@ foreach(row IN LISTS wine_flavours)
     # them side by side; Inno Setup's compiler and Setup are 32-bit, and the
     # 64-bit build's flavour is for hosts that cannot start them.
     set(engines nsis inno innoMODE64 msi)
-    if(flavour STREQUAL "x64")
+    if(flavour STREQUAL "win64")
+      # 64-bit installers around the shipped 32-bit visaprep.
+      list(APPEND engines nsisAMD64 msiX64)
+    elseif(flavour STREQUAL "x64")
       set(engines nsis msi)
     endif()
     foreach(engine IN LISTS engines)

@@ -2,8 +2,8 @@
 ;   makensis -DVISAPREP=path\visaprep.exe -DPAYLOAD=folder installer.nsi
 ; PAYLOAD holds the library's visa32.dll and visaconf.ini; TARGET
 ; (x86-unicode or amd64-unicode), OUTFILE and VERSION may be set too. A
-; later version installs over an earlier one. AUTHORS_KEY and
-; NAME_WITH_VERSION are the tests' own.
+; later version installs over an earlier one. AUTHORS_KEY,
+; NAME_WITH_VERSION, INSTALL_TYPES and REG_VIEW_64 are the tests' own.
 !define /ifndef TARGET x86-unicode
 !define /ifndef VERSION 1.0
 !define /ifndef PAYLOAD payload
@@ -14,6 +14,7 @@ Target ${TARGET}
 ; version, which names the key of visaprep's records.
 !define /ifndef VISAPREP_ID "VISA library"
 !include "..\installer\visaprep.nsh"
+!include "MUI2.nsh"
 
 !ifdef NAME_WITH_VERSION
 Name "VISA library ${VERSION}"
@@ -25,20 +26,36 @@ InstallDir "$PROGRAMFILES\VISA library"
 RequestExecutionLevel admin
 !define UNINSTALL_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\VISA library"
 
-Section "Prepare"
+; Modern UI 2 has its own .onUserAbort, and calls yours from it.
+!define MUI_CUSTOMFUNCTION_ABORT OnUserAbort
+!insertmacro MUI_PAGE_INSTFILES
+!insertmacro MUI_UNPAGE_INSTFILES
+!insertmacro MUI_LANGUAGE "English"
+
+!ifdef INSTALL_TYPES
+InstType "Full"
+!endif
+
+; Hidden sections ("-") are in every install type and never on the
+; components page: nobody can switch the pattern off.
+Section "-Prepare"
   !insertmacro VisaprepBackUp
 SectionEnd
 
 Section "VISA library"
+  !ifdef INSTALL_TYPES
+    SectionIn 1
+  !endif
   ; The tests' stand-in for a failure before the library's file.
   !ifdef FAIL_BEFORE_FILES
     Abort "failing before the files, as asked"
   !endif
-  SetOutPath $SYSDIR
+  ; The 32-bit library goes where visaprep looks, whatever the target.
+  SetOutPath $VisaprepSystem
   File "${PAYLOAD}\visa32.dll"
-  ReadRegStr $0 HKLM "SOFTWARE\VXIPNP_Alliance\VXIPNP\CurrentVersion" "FRAMEWORK_PATH"
-  StrCmp $0 "" +3
-    SetOutPath "$0Tavrex"
+  ; FRAMEWORK_PATH, as visaprep read it.
+  StrCmp $VisaprepFramework "" +3
+    SetOutPath "$VisaprepFrameworkTavrex"
     File "${PAYLOAD}\visaconf.ini"
   ; The tests' stand-ins for a failure and for a cut, once the files are in.
   !ifdef FAIL_AFTER_FILES
@@ -59,9 +76,20 @@ Section "VISA library"
   !endif
 SectionEnd
 
-Section "Restore"
+Section "-Restore"
   !insertmacro VisaprepRestore
 SectionEnd
+
+!ifdef INSTALL_TYPES | REG_VIEW_64
+Function .onInit
+  !ifdef INSTALL_TYPES
+    SetCurInstType 0
+  !endif
+  !ifdef REG_VIEW_64
+    SetRegView 64
+  !endif
+FunctionEnd
+!endif
 
 Function .onInstFailed
   !insertmacro VisaprepRestore
@@ -71,7 +99,7 @@ Function .onInstFailed
   DetailPrint "The installation failed."
 FunctionEnd
 
-Function .onUserAbort
+Function OnUserAbort
   !insertmacro VisaprepRestore
 FunctionEnd
 

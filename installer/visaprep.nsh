@@ -17,9 +17,9 @@
 ;   Function .onUserAbort        !insertmacro VisaprepRestore   FunctionEnd
 ;   Section "Uninstall"  ...delete your files...  !insertmacro VisaprepUninstall  SectionEnd
 ;
-;   (in your own .onInstFailed or uninstaller, never delete $SYSDIR\visa32.dll)
+;   (in your own .onInstFailed or uninstaller, never delete $VisaprepSystem\visa32.dll)
 ;
-; Leave $SYSDIR\visa32.dll to VisaprepUninstall: the place is shared with
+; Leave $VisaprepSystem\visa32.dll to VisaprepUninstall: the place is shared with
 ; every VISA vendor's installer, and what another one laid there after this
 ; installation is theirs, and stays. The uninstall deletes the installer's
 ; library only while a record says that the file there is the installer's,
@@ -73,11 +73,19 @@
   !define VISAPREP_OLD_KEY "Software\$(^Name)"
 !endif
 !define VISAPREP_MUTEX "Global\visaprep uninstall"
+; The registry view in which visaprep.exe reads FRAMEWORK_PATH: a 32-bit
+; program's, but for a 64-bit build of it (the tests' own, with an amd64
+; installer), which works in the 64-bit system folder and view.
+!ifdef VISAPREP_64BIT_PROGRAM
+  !define VISAPREP_VIEW HKLM64
+!else
+  !define VISAPREP_VIEW HKLM32
+!endif
 !define VISAPREP_MARK_VALUE "visaprep backup"
 ; "pending" while visaprep may be setting a library aside, "1" once it has:
 ; the uninstaller then puts it back. Never set where there was no library.
 !define VISAPREP_LIBRARY_VALUE "visaprep library"
-; "1" while $SYSDIR\visa32.dll is about to be the installer's own, then its
+; "1" while $VisaprepSystem\visa32.dll is about to be the installer's own, then its
 ; date and size: only while it has them may the uninstaller delete it.
 !define VISAPREP_INSTALLED_VALUE "visaprep installed"
 
@@ -105,6 +113,11 @@ Var VisaprepMutex
 ; A search of the system directory, and the date and size it looks for.
 Var VisaprepSearch
 Var VisaprepTarget
+; The folder of the 32-bit visa32.dll, where visaprep.exe, a 32-bit
+; program, works whatever the installer's target and its file system and
+; registry views: SysWOW64 on 64-bit Windows, the system folder on 32-bit
+; Windows. Lay your 32-bit visa32.dll there.
+Var VisaprepSystem
 
 !macro VisaprepBackUp
   Call VisaprepBackUp
@@ -137,9 +150,19 @@ Var VisaprepTarget
     Abort "visaprep.exe could not be started, so the installation stops before changing anything."
 !macroend
 
+!macro VisaprepRunBody UN
+Function ${UN}VisaprepPlace
+!ifdef VISAPREP_64BIT_PROGRAM
+  StrCpy $VisaprepSystem $SYSDIR
+!else
+  StrCpy $VisaprepSystem "$WINDIR\SysWOW64"
+  IfFileExists "$VisaprepSystem\*.*" +2
+    StrCpy $VisaprepSystem $SYSDIR
+!endif
+FunctionEnd
+
 ; visaprep.exe into $PLUGINSDIR, which the installer or uninstaller deletes,
 ; and visaprep.exe with it, when it ends.
-!macro VisaprepRunBody UN
 Function ${UN}VisaprepRun
   InitPluginsDir
   IfFileExists "$PLUGINSDIR\visaprep.exe" +2
@@ -173,16 +196,16 @@ FunctionEnd
 Function ${UN}VisaprepCopies
   StrCpy $VisaprepTarget ""
   StrCmp $VisaprepText "=" 0 search
-    StrCpy $VisaprepValue "$SYSDIR\visa32.dll"
+    StrCpy $VisaprepValue "$VisaprepSystem\visa32.dll"
     Call ${UN}VisaprepStamp
     StrCpy $VisaprepTarget "=$VisaprepValue"
   search:
   StrCpy $VisaprepText ""
-  FindFirst $VisaprepSearch $VisaprepValue "$SYSDIR\visa32.*.dll"
+  FindFirst $VisaprepSearch $VisaprepValue "$VisaprepSystem\visa32.*.dll"
   loop:
     StrCmp $VisaprepValue "" done
     StrCmp $VisaprepTarget "" names
-      StrCpy $VisaprepValue "$SYSDIR\$VisaprepValue"
+      StrCpy $VisaprepValue "$VisaprepSystem\$VisaprepValue"
       Call ${UN}VisaprepStamp
       StrCmp $VisaprepValue "" next
       StrCmp "=$VisaprepValue" $VisaprepTarget 0 next
@@ -233,7 +256,7 @@ FunctionEnd
 ; that stays, uncopied, is not the record's.
 Function ${UN}VisaprepSetAside
   StrCpy $VisaprepFound ""
-  IfFileExists "$SYSDIR\visa32.dll" 0 +2
+  IfFileExists "$VisaprepSystem\visa32.dll" 0 +2
     StrCpy $VisaprepFound 1
   ReadRegStr $VisaprepValue ${VISAPREP_ROOT} "${VISAPREP_KEY}" "${VISAPREP_LIBRARY_VALUE}"
   StrCmp $VisaprepValue "" 0 +3
@@ -244,7 +267,7 @@ Function ${UN}VisaprepSetAside
   Call ${UN}VisaprepRun
   ReadRegStr $VisaprepValue ${VISAPREP_ROOT} "${VISAPREP_KEY}" "${VISAPREP_LIBRARY_VALUE}"
   StrCmp $VisaprepValue pending 0 recorded
-    IfFileExists "$SYSDIR\visa32.dll" 0 aside
+    IfFileExists "$VisaprepSystem\visa32.dll" 0 aside
       StrCpy $VisaprepText "="
       Call ${UN}VisaprepCopies
       StrCmp $VisaprepText 1 aside
@@ -261,8 +284,8 @@ FunctionEnd
 Function ${UN}VisaprepPutBack
   ReadRegStr $VisaprepValue ${VISAPREP_ROOT} "${VISAPREP_KEY}" "${VISAPREP_LIBRARY_VALUE}"
   StrCmp $VisaprepValue "" done
-  IfFileExists "$SYSDIR\visa32.dll" 0 empty
-    !insertmacro VisaprepDetail "the library set aside stays aside while $SYSDIR\visa32.dll is there"
+  IfFileExists "$VisaprepSystem\visa32.dll" 0 empty
+    !insertmacro VisaprepDetail "the library set aside stays aside while $VisaprepSystem\visa32.dll is there"
     Goto done
   empty:
     ; What comes into the place now is the other company's library.
@@ -270,17 +293,60 @@ Function ${UN}VisaprepPutBack
     !insertmacro VisaprepFlush
     StrCpy $VisaprepVerb RestoreVisa32
     Call ${UN}VisaprepRun
-    IfFileExists "$SYSDIR\visa32.dll" 0 missing
+    IfFileExists "$VisaprepSystem\visa32.dll" 0 missing
       DeleteRegValue ${VISAPREP_ROOT} "${VISAPREP_KEY}" "${VISAPREP_LIBRARY_VALUE}"
-      !insertmacro VisaprepDetail "put the library set aside back as $SYSDIR\visa32.dll"
+      !insertmacro VisaprepDetail "put the library set aside back as $VisaprepSystem\visa32.dll"
       Goto done
     missing:
-      !insertmacro VisaprepDetail "put no library back as $SYSDIR\visa32.dll; the record of the one set aside stays for a later run"
+      !insertmacro VisaprepDetail "put no library back as $VisaprepSystem\visa32.dll; the record of the one set aside stays for a later run"
   done:
 FunctionEnd
 !macroend
 !insertmacro VisaprepRunBody ""
 !insertmacro VisaprepRunBody "un."
+
+; The CompanyName of the library in the place, in $VisaprepText, read as
+; visaprep reads it: the code page of the first translation, language 0409
+; first, then 0000; "" when it cannot be read.
+Function VisaprepCompany
+  StrCpy $VisaprepText ""
+  System::Call 'version::GetFileVersionInfoSizeW(w "$VisaprepSystem\visa32.dll", p 0) i.s'
+  Pop $VisaprepHigh
+  IntCmp $VisaprepHigh 0 done done
+  System::Alloc $VisaprepHigh
+  Pop $VisaprepHandle
+  ; Where VerQueryValueW writes the address of what it found.
+  System::Alloc 8
+  Pop $VisaprepSearch
+  System::Call 'version::GetFileVersionInfoW(w "$VisaprepSystem\visa32.dll", i 0, i $VisaprepHigh, p $VisaprepHandle) i.s'
+  Pop $VisaprepLow
+  IntCmp $VisaprepLow 0 free
+  System::Call 'version::VerQueryValueW(p $VisaprepHandle, w "\VarFileInfo\Translation", p $VisaprepSearch, *i 0) i.s'
+  Pop $VisaprepLow
+  IntCmp $VisaprepLow 0 free
+  System::Call '*$VisaprepSearch(p .s)'
+  Pop $VisaprepLow
+  System::Call '*$VisaprepLow(&i2, &i2 .s)'
+  Pop $VisaprepLow
+  IntFmt $VisaprepLow "%04X" $VisaprepLow
+  StrCpy $VisaprepValue 0409
+  query:
+    System::Call 'version::VerQueryValueW(p $VisaprepHandle, w "\StringFileInfo\$VisaprepValue$VisaprepLow\CompanyName", p $VisaprepSearch, *i 0) i.s'
+    Pop $VisaprepHigh
+    IntCmp $VisaprepHigh 0 0 found found
+    StrCmp $VisaprepValue 0000 free
+    StrCpy $VisaprepValue 0000
+    Goto query
+  found:
+  System::Call '*$VisaprepSearch(p .s)'
+  Pop $VisaprepLow
+  System::Call 'kernel32::lstrcpynW(w .s, p $VisaprepLow, i 256)'
+  Pop $VisaprepText
+  free:
+  System::Free $VisaprepSearch
+  System::Free $VisaprepHandle
+  done:
+FunctionEnd
 
 ; An uninstaller still putting a library back would meet this installation
 ; in the place: it is waited for, and the installation stops before
@@ -302,9 +368,10 @@ Function VisaprepWaitForUninstall
 FunctionEnd
 
 Function VisaprepBackUp
+  Call VisaprepPlace
   Call VisaprepWaitForUninstall
   Call VisaprepAdopt
-  ReadRegStr $VisaprepFramework HKLM "SOFTWARE\VXIPNP_Alliance\VXIPNP\CurrentVersion" "FRAMEWORK_PATH"
+  ReadRegStr $VisaprepFramework ${VISAPREP_VIEW} "SOFTWARE\VXIPNP_Alliance\VXIPNP\CurrentVersion" "FRAMEWORK_PATH"
   StrCpy $VisaprepConfiguration "$VisaprepFrameworkTavrex\visaconf.ini"
   StrCpy $VisaprepBackup "$VisaprepFrameworkTavrex\visaini.bak"
   ; A run cut off after its backup: that backup is the site's configuration,
@@ -360,26 +427,36 @@ Function VisaprepBackUp
   ; The place is the installer's once it is empty, or holds the library
   ; that an earlier installation put there in place of one set aside.
   ReadRegStr $VisaprepValue ${VISAPREP_ROOT} "${VISAPREP_KEY}" "${VISAPREP_LIBRARY_VALUE}"
-  IfFileExists "$SYSDIR\visa32.dll" 0 installed
+  IfFileExists "$VisaprepSystem\visa32.dll" 0 installed
     StrCmp $VisaprepValue 1 0 kept
     StrCmp $VisaprepFound 1 0 kept
     StrCpy $VisaprepText "="
     Call VisaprepCopies
     StrCmp $VisaprepText 1 0 kept
-      !insertmacro VisaprepDetail "copied $SYSDIR\visa32.dll aside; it is in use and stays until the installer's file replaces it"
+      !insertmacro VisaprepDetail "copied $VisaprepSystem\visa32.dll aside; it is in use and stays until the installer's file replaces it"
       Goto own
     kept:
-    !insertmacro VisaprepDetail "kept $SYSDIR\visa32.dll in place"
+    ; Only a library of visaprep's kept company may stay under the
+    ; installer's file: any other that visaprep could not name safely (no
+    ; company to read, a character a file name cannot hold, no free name)
+    ; would be overwritten, its bytes nowhere else.
+    Call VisaprepCompany
+    StrCmpS $VisaprepText "Quarvello" +5
+      StrCpy $VisaprepText "made by $VisaprepText"
+      StrCmp $VisaprepText "made by " 0 +2
+        StrCpy $VisaprepText "no company name can be read from it"
+      Abort "$VisaprepSystem\visa32.dll is a VISA library that visaprep could not set aside ($VisaprepText), so the installation stops before its files would replace it. Move it out of the way yourself, then run the installation again."
+    !insertmacro VisaprepDetail "kept $VisaprepSystem\visa32.dll in place"
     StrCmp $VisaprepValue 1 0 waited
     Goto own
   installed:
     StrCmp $VisaprepFound 1 0 nothing
       StrCpy $VisaprepText ""
       Call VisaprepCopies
-      !insertmacro VisaprepDetail "set $SYSDIR\visa32.dll aside; set-aside copies: $VisaprepText"
+      !insertmacro VisaprepDetail "set $VisaprepSystem\visa32.dll aside; set-aside copies: $VisaprepText"
       Goto own
     nothing:
-      !insertmacro VisaprepDetail "no $SYSDIR\visa32.dll to set aside"
+      !insertmacro VisaprepDetail "no $VisaprepSystem\visa32.dll to set aside"
   own:
     WriteRegStr ${VISAPREP_ROOT} "${VISAPREP_KEY}" "${VISAPREP_INSTALLED_VALUE}" 1
     !insertmacro VisaprepFlush
@@ -394,6 +471,7 @@ FunctionEnd
 ; installer's, is recorded with its date and size. After a failure before
 ; the library was in, the library that was set aside goes back too.
 Function VisaprepRestore
+  Call VisaprepPlace
   StrCmp $VisaprepBackedUp 1 0 library
     StrCpy $VisaprepText "no backup of the VISA configuration to put back"
     IfFileExists $VisaprepBackup 0 +2
@@ -410,7 +488,7 @@ Function VisaprepRestore
   library:
   ReadRegStr $VisaprepValue ${VISAPREP_ROOT} "${VISAPREP_KEY}" "${VISAPREP_INSTALLED_VALUE}"
   StrCmp $VisaprepValue "" putBack
-    StrCpy $VisaprepValue "$SYSDIR\visa32.dll"
+    StrCpy $VisaprepValue "$VisaprepSystem\visa32.dll"
     Call VisaprepStamp
     StrCmp $VisaprepValue "" putBack
     WriteRegStr ${VISAPREP_ROOT} "${VISAPREP_KEY}" "${VISAPREP_INSTALLED_VALUE}" $VisaprepValue
@@ -429,37 +507,38 @@ FunctionEnd
 ; or could not be put back, keeps the records for a later installation and
 ; its uninstall.
 Function un.VisaprepUninstall
+  Call un.VisaprepPlace
   System::Call 'kernel32::CreateMutexW(p 0, i 0, w "${VISAPREP_MUTEX}") p.s'
   Pop $VisaprepMutex
   Call un.VisaprepAdopt
-  IfFileExists "$SYSDIR\visa32.dll" 0 putBack
+  IfFileExists "$VisaprepSystem\visa32.dll" 0 putBack
   ReadRegStr $VisaprepText ${VISAPREP_ROOT} "${VISAPREP_KEY}" "${VISAPREP_INSTALLED_VALUE}"
   StrCmp $VisaprepText "" theirs
   StrCmp $VisaprepText 1 0 stamped
     Call un.VisaprepSetAside
     StrCmp $VisaprepStarted 0 0 +3
-      !insertmacro VisaprepDetail "$SYSDIR\visa32.dll stays, and so do the records, for a later run"
+      !insertmacro VisaprepDetail "$VisaprepSystem\visa32.dll stays, and so do the records, for a later run"
       Goto done
-    IfFileExists "$SYSDIR\visa32.dll" own putBack
+    IfFileExists "$VisaprepSystem\visa32.dll" own putBack
   stamped:
-  StrCpy $VisaprepValue "$SYSDIR\visa32.dll"
+  StrCpy $VisaprepValue "$VisaprepSystem\visa32.dll"
   Call un.VisaprepStamp
   StrCmp $VisaprepValue $VisaprepText own
   theirs:
     ; Another installer laid it after this installation: the machine uses
     ; it, and the copies set aside stay as they are.
-    !insertmacro VisaprepDetail "$SYSDIR\visa32.dll is not the installer's: it stays"
+    !insertmacro VisaprepDetail "$VisaprepSystem\visa32.dll is not the installer's: it stays"
     DeleteRegValue ${VISAPREP_ROOT} "${VISAPREP_KEY}" "${VISAPREP_INSTALLED_VALUE}"
     DeleteRegValue ${VISAPREP_ROOT} "${VISAPREP_KEY}" "${VISAPREP_LIBRARY_VALUE}"
     Goto done
   own:
-    Delete "$SYSDIR\visa32.dll"
-    IfFileExists "$SYSDIR\visa32.dll" 0 deleted
-      !insertmacro VisaprepDetail "could not delete the installer's $SYSDIR\visa32.dll: the records stay, and the next installation's uninstall puts the library set aside back"
+    Delete "$VisaprepSystem\visa32.dll"
+    IfFileExists "$VisaprepSystem\visa32.dll" 0 deleted
+      !insertmacro VisaprepDetail "could not delete the installer's $VisaprepSystem\visa32.dll: the records stay, and the next installation's uninstall puts the library set aside back"
       Goto done
     deleted:
     DeleteRegValue ${VISAPREP_ROOT} "${VISAPREP_KEY}" "${VISAPREP_INSTALLED_VALUE}"
-    !insertmacro VisaprepDetail "deleted the installer's $SYSDIR\visa32.dll"
+    !insertmacro VisaprepDetail "deleted the installer's $VisaprepSystem\visa32.dll"
   putBack:
   Call un.VisaprepPutBack
   done:

@@ -18,8 +18,6 @@ done
 work=$(mktemp -d /tmp/visaprep-msi.XXXXXX)
 trap 'rm -rf "$work"' EXIT
 options=(-a "$arch" -D "PLATFORM=$arch")
-# The 64-bit test build of visaprep sees the 64-bit system folder.
-[ "$arch" = x64 ] && options+=(-D VISAPREP_SYSTEM=System64Folder)
 # wixl finds the files that a source names only relative to the current
 # folder, so absolute names are given relative to the root.
 for define in "${defines[@]}"; do
@@ -27,7 +25,9 @@ for define in "${defines[@]}"; do
 done
 cd /
 for index in "${!sources[@]}"; do
-  wixl "${options[@]}" -E "${sources[$index]}" >"$work/source$index.wxs"
+  # Each later wixl preprocesses again: a "$" left now is a literal one, as
+  # in a condition's "$Component", and is escaped for them.
+  wixl "${options[@]}" -E "${sources[$index]}" | sed 's/\$/$$/g' >"$work/source$index.wxs"
 done
 wxs=$work/linked.wxs
 python3 "$here/WixlGaps.py" link "$work"/source*.wxs >"$wxs"

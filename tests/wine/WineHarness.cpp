@@ -225,11 +225,17 @@ std::string BuildInstaller(const std::string& technology, const fs::path& payloa
   if (technology == "nsis") {
     command = {"makensis",
                "-V2",
-               "-DTARGET=" + std::string(x64 ? "amd64-unicode" : "x86-unicode"),
+               "-DTARGET=" + std::string(x64 || define.find("AMD64") != std::string::npos
+                                             ? "amd64-unicode"
+                                             : "x86-unicode"),
                "-DOUTFILE=" + out.string(),
                "-DVISAPREP_UNINSTALL_WAIT=1",
                "-DVISAPREP_ID=VISA library"};
     example = "examples/installer.nsi";
+    // The 64-bit build of visaprep works in the 64-bit system folder.
+    if (x64) {
+      command.push_back("-DVISAPREP_64BIT_PROGRAM");
+    }
   } else if (technology == "inno") {
     // A Windows program: through the drive that Wine maps to the host's root.
     drive = "Z:";
@@ -248,8 +254,13 @@ std::string BuildInstaller(const std::string& technology, const fs::path& payloa
     }
   } else {
     flag = "";
-    command = {SourceFile("tests/wine/BuildMsi.sh").string(), out.string(), x64 ? "x64" : "x86",
+    command = {SourceFile("tests/wine/BuildMsi.sh").string(), out.string(),
+               x64 || define.find("X64") != std::string::npos ? "x64" : "x86",
                "VISAPREP_RECORD_GUID=9A4D2C61-3E7B-4F08-B5C2-7D1E6A9F3B40"};
+    // The 64-bit build of visaprep works in the 64-bit system folder.
+    if (x64) {
+      command.push_back("VISAPREP_SYSTEM=System64Folder");
+    }
     example = "examples/installer.wxs";
   }
   fs::path program = Required("VISAPREP_BIN") + (standIn ? "/test/standin.exe" : "/visaprep.exe");

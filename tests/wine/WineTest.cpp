@@ -3,6 +3,7 @@
 // checks what it left on disk, its exit status and that it printed nothing.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <map>
@@ -403,7 +404,8 @@ Files WithLibraryBytes(const Files& byLibrary) {
 // failure prints instead of a library's bytes.
 std::map<std::string, std::string> Named(const Files& files) {
   static const Files known = WithLibraryBytes(
-      {{"acme", "acme"}, {"acme2", "acme2"}, {"quarvello", "quarvello"}, {"neutral", "neutral"}});
+      {{"acme", "acme"}, {"acme2", "acme2"}, {"quarvello", "quarvello"}, {"neutral", "neutral"},
+       {"no-company", "no-company"}, {"slash", "slash"}});
   std::map<std::string, std::string> named;
   for (const auto& [name, bytes] : files) {
     named[name] = std::to_string(bytes.size()) + " bytes";
@@ -550,6 +552,8 @@ struct InstallerCase {
   // of the library set aside.
   std::string logged;
   const char* setAside = "";
+  // When given, only the scenarios of these names run.
+  std::vector<std::string> rows = {};
 };
 
 const InstallerCase kInstallers[] = {
@@ -558,6 +562,12 @@ const InstallerCase kInstallers[] = {
      "uninstall.exe /S _?=%s\\VISA library", "%s\\VISA library\\uninstall.exe", "Program Files",
      true, true, false, "", nullptr, "visa-library.exe",
      "aside; set-aside copies: visa32.Acme Corp.dll"},
+    // An amd64 installer around the shipped 32-bit visaprep, where Windows
+    // is 64-bit: its $SYSDIR, registry view and Program Files are 64-bit.
+    {"nsis", "examples/installer.nsi", "```nsis\n", "visa-library.exe",
+     "C:\\tools\\visa-library.exe", "visa-library.exe /S", "exit=2 output=0",
+     "uninstall.exe /S _?=%s\\VISA library", "%s\\VISA library\\uninstall.exe", "Program Files",
+     false, true, false, "AMD64", nullptr, "", "", {"clean", "install, uninstall", "failed, then run again"}},
     // Setup and its compiler are 32-bit programs.
     {"inno", "examples/installer.iss", "```iss\n", "visa-library-inno.exe",
      "C:\\tools\\visa-library-inno.exe",
@@ -583,6 +593,12 @@ const InstallerCase kInstallers[] = {
      "exit=1627 output=0", "msiexec /x C:\\tools\\visa-library.msi /qn",
      "C:\\windows\\system32\\msiexec.exe", "windows/Installer/", true, false, true, "", nullptr,
      "msiexec /i C:\\tools\\visa-library.msi /qn /l*v C:\\tools\\install.log", "VisaPrepBefore"},
+    // An x64 package around the shipped 32-bit visaprep.
+    {"msi", "examples/installer.wxs", "```xml\n", "visa-library.msi",
+     "C:\\windows\\system32\\msiexec.exe", "msiexec /i C:\\tools\\visa-library.msi /qn",
+     "exit=1627 output=0", "msiexec /x C:\\tools\\visa-library.msi /qn",
+     "C:\\windows\\system32\\msiexec.exe", "windows/Installer/", false, false, true, "X64", nullptr,
+     "", "", {"clean", "install, uninstall", "failed, then run again"}},
 };
 
 // How a run of a scenario ends: through, failing once the installer's files
@@ -590,7 +606,7 @@ const InstallerCase kInstallers[] = {
 // right before or after one of its visaprep runs; or failing before the
 // library's file; or it is the uninstaller, which may fail after it has put
 // the library back; or it is a later version of the example, through or
-// failing once its files are in.
+// failing once its files are in; or a repair of the installation.
 enum class Ending {
   kThrough,
   kFails,
@@ -600,7 +616,8 @@ enum class Ending {
   kFailsBefore,
   kUninstallFails,
   kUpgrade,
-  kUpgradeFails
+  kUpgradeFails,
+  kRepair
 };
 
 struct ScenarioRun {
@@ -668,6 +685,7 @@ struct Scenario {
   // under Software\<its name> that it deletes on failure and at uninstall;
   // NAME_WITH_VERSION, a name that changes from version to version.
   std::string defines;
+  std::string library = "acme";  // the test library of the company already in the place
 };
 
 std::vector<Scenario> Scenarios() {
@@ -706,6 +724,14 @@ std::vector<Scenario> Scenarios() {
        {{Ending::kThrough}, OthersLibraryFirst(Ending::kUninstall)}},
       {"another company's library over the installation, then a later version, uninstall",
        {{Ending::kThrough}, OthersLibraryFirst(Ending::kUpgrade), {Ending::kUninstall}}},
+      // Windows Installer lays the library again in a repair.
+      {"another company's library over the installation, then a repair, uninstall",
+       {{Ending::kThrough}, OthersLibraryFirst(Ending::kRepair), {Ending::kUninstall}},
+       false,
+       false,
+       false,
+       false,
+       "msi"},
       {"the foreign library held while set aside: install, uninstall",
        {HeldWhileSettingAside(), {Ending::kUninstall}}},
       // Wine's msiexec, having rolled an uninstall back, lays the package's
@@ -778,6 +804,26 @@ std::vector<Scenario> Scenarios() {
   scenarios.back().noConfiguration = true;
   scenarios.push_back({"failed before the library's file", {{Ending::kFailsBefore}}});
   scenarios.back().only = "nsis";
+  // Libraries that visaprep cannot set aside under their company's name;
+  // Windows Installer cannot see that it kept them.
+  for (const char* library : {"no-company", "slash"}) {
+    scenarios.push_back({std::string("a library it cannot set aside (") + library + ") stops it",
+                         {{Ending::kThrough}}});
+    scenarios.back().only = "nsis,inno";
+    scenarios.back().library = library;
+  }
+  // On Windows, costing lays nothing over a library of an equal or higher
+  // version; the example's stand-in deletes the library laid.
+  scenarios.push_back({"no library laid: fails, then the foreign library back",
+                       {{Ending::kThrough}}});
+  scenarios.back().only = "msi";
+  scenarios.back().defines = "NOT_LAID";
+  for (const char* defines : {"INSTALL_TYPES", "REG_VIEW_64"}) {
+    scenarios.push_back({std::string(defines) + ": install, uninstall",
+                         {{Ending::kThrough}, {Ending::kUninstall}}});
+    scenarios.back().only = "nsis";
+    scenarios.back().defines = defines;
+  }
   // The uninstall cut off on either side of its put-back, then run again.
   // Inno Setup's uninstaller has removed itself by then (measured): the
   // next installation and its uninstall take over.
@@ -820,13 +866,14 @@ TEST_P(Installer, KeepsTheSiteAcrossFailuresAndRetries) {
       std::string::npos)
       << "the installers' guide does not quote " << installer.example << " whole";
   const wine::Prefix& prefix = wine::CurrentPrefix();
-  if (!installer.x64 && prefix.flavour == "x64") {
-    GTEST_SKIP() << installer.technology << " installers are 32-bit programs, and this flavour "
-                 << "is for hosts that cannot start them";
+  const bool amd64 = std::string(installer.mode) == "AMD64" || std::string(installer.mode) == "X64";
+  if ((!installer.x64 && prefix.flavour == "x64") || (amd64 && prefix.flavour != "win64")) {
+    GTEST_SKIP() << installer.technology << installer.mode << " installers need 32-bit "
+                 << "programs beside 64-bit ones, and this flavour has not both";
   }
   // Where a 32-bit installer's Program Files folder is.
-  const std::string programFiles =
-      prefix.flavour == "win64" ? "C:\\Program Files (x86)" : "C:\\Program Files";
+  const std::string programFiles = prefix.flavour == "win64" && !amd64 ? "C:\\Program Files (x86)"
+                                                                       : "C:\\Program Files";
 
   const wine::fs::path payload = prefix.driveC.parent_path() / "payload";
   wine::WriteFile(payload / "visa32.dll", wine::TestLibrary("quarvello"));
@@ -848,7 +895,9 @@ TEST_P(Installer, KeepsTheSiteAcrossFailuresAndRetries) {
   for (const Scenario& scenario : Scenarios()) {
     if ((chosen != nullptr && scenario.name.find(chosen) == std::string::npos) ||
         (scenario.marks && !installer.overwritesConfiguration) ||
-        (!scenario.only.empty() && scenario.only.find(installer.technology) == std::string::npos)) {
+        (!scenario.only.empty() && scenario.only.find(installer.technology) == std::string::npos) ||
+        (!installer.rows.empty() && std::find(installer.rows.begin(), installer.rows.end(),
+                                              scenario.name) == installer.rows.end())) {
       continue;
     }
     Files site = {{kConf, "the site's"}};
@@ -870,7 +919,7 @@ TEST_P(Installer, KeepsTheSiteAcrossFailuresAndRetries) {
     ClearLibraries(prefix.system32);
     // The libraries as they are without the installation.
     Files before =
-        WithLibraryBytes({{scenario.oldCopyOnly ? "visa32.Acme Corp.dll" : "visa32.dll", "acme"}});
+        WithLibraryBytes({{scenario.oldCopyOnly ? "visa32.Acme Corp.dll" : "visa32.dll", scenario.library}});
     for (const auto& [name, bytes] : before) {
       wine::WriteFile(prefix.system32 / name, bytes);
     }
@@ -905,8 +954,9 @@ TEST_P(Installer, KeepsTheSiteAcrossFailuresAndRetries) {
           "",
           "VERSION=1.1",
           "VERSION=1.1,FAIL_AFTER_FILES",
+          "",
       };
-      const bool logged = scenario.logged && index == 0;
+      const bool logged = scenario.logged && index == 0 && !installer.logged.empty();
       const int ending = static_cast<int>(planned.ending);
       const bool uninstall =
           planned.ending == Ending::kUninstall || planned.ending == Ending::kUninstallFails;
@@ -924,7 +974,7 @@ TEST_P(Installer, KeepsTheSiteAcrossFailuresAndRetries) {
                             "VISA library" / "visaprep.exe",
                         "");
       }
-      if (!uninstall) {
+      if (!uninstall && planned.ending != Ending::kRepair) {
         wine::fs::path program;
         if (planned.broken) {
           program = payload.parent_path() / "broken" / "visaprep.exe";
@@ -973,6 +1023,11 @@ TEST_P(Installer, KeepsTheSiteAcrossFailuresAndRetries) {
         launch.hold = "C:\\vp\\fw\\Tavrex\\visaini.bak";
       }
       std::string commandLine = logged ? installer.logged : installer.commandLine;
+      if (planned.ending == Ending::kRepair) {
+        // What "msiexec /fa" sets; Wine's msiexec takes only a product code
+        // there.
+        commandLine += " REINSTALL=ALL REINSTALLMODE=amus";
+      }
       if (planned.ending == Ending::kCut) {
         // As soon as the installer's own files are in.
         launch.cutWhen = [&] {
@@ -1005,6 +1060,7 @@ TEST_P(Installer, KeepsTheSiteAcrossFailuresAndRetries) {
         wine::fs::remove(tools / name);
       }
       const bool stops = planned.holdConfiguration || planned.uninstalling ||
+                         (scenario.library != "acme" && index == 0) ||
                          (planned.broken && !uninstall) ||
                          (scenario.holdBackup && installer.overwritesConfiguration);
       if (planned.ending == Ending::kCut || planned.ending == Ending::kCutAround ||
@@ -1023,10 +1079,11 @@ TEST_P(Installer, KeepsTheSiteAcrossFailuresAndRetries) {
           planned.ending == Ending::kFails || planned.ending == Ending::kUpgradeFails;
       // A later version that fails leaves the earlier installation as it
       // was, but Windows Installer has removed that one before it began.
+      const bool notLaid = scenario.defines == "NOT_LAID";
       const bool rolledBack =
-          installer.rollsBack && (planned.ending == Ending::kFails ||
+          installer.rollsBack && (planned.ending == Ending::kFails || notLaid ||
                                   (failedFiles && std::string(installer.technology) == "msi"));
-      const bool failed = failedFiles || planned.ending == Ending::kFailsBefore ||
+      const bool failed = failedFiles || notLaid || planned.ending == Ending::kFailsBefore ||
                           planned.ending == Ending::kUninstallFails || stops;
       std::string expected = failed ? installer.failed : kDone;
       if (stops && installer.stopped != nullptr) {
