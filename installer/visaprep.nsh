@@ -10,14 +10,21 @@
 ; stranger's, and is never put back.
 ;
 ;   !include "visaprep.nsh"
-;   Section "Prepare"            !insertmacro VisaprepBackUp    SectionEnd
-;   ...your sections with your files...
-;   Section "Restore"            !insertmacro VisaprepRestore   SectionEnd
+;   Section "-Prepare"           !insertmacro VisaprepBackUp    SectionEnd
+;   ...your sections with your files; your visa32.dll into $VisaprepSystem...
+;   Section "-Restore"           !insertmacro VisaprepRestore   SectionEnd
 ;   Function .onInstFailed       !insertmacro VisaprepRestore   FunctionEnd
 ;   Function .onUserAbort        !insertmacro VisaprepRestore   FunctionEnd
+;     (with Modern UI 2: !define MUI_CUSTOMFUNCTION_ABORT and your own function)
 ;   Section "Uninstall"  ...delete your files...  !insertmacro VisaprepUninstall  SectionEnd
 ;
 ;   (in your own .onInstFailed or uninstaller, never delete $VisaprepSystem\visa32.dll)
+;
+; The two sections are hidden ("-"): a visible one can be switched off by an
+; install type or on the components page, and then nothing is saved.
+; visaprep.exe is a 32-bit program: the header works in the 32-bit system
+; folder ($VisaprepSystem) and registry view whatever the installer's target
+; and views, and your 32-bit visa32.dll goes there too.
 ;
 ; Leave $VisaprepSystem\visa32.dll to VisaprepUninstall: the place is shared with
 ; every VISA vendor's installer, and what another one laid there after this
@@ -31,8 +38,9 @@
 ; again right before your files.
 ;
 ; The installation stops before your files, with a message, when
-; visaprep.exe cannot be started or the site's configuration could not be
-; saved. A script without the two callbacks stays
+; visaprep.exe cannot be started, the site's configuration could not be
+; saved, or a library stays in the place that is not visaprep's kept
+; company's (one it could not set aside under a safe name). A script without the two callbacks stays
 ; safe: a failed or cancelled run leaves the configuration in visaini.bak and
 ; the mark set, and the next run of the installer puts it back first.
 ; Without FRAMEWORK_PATH there is no configuration to keep: only the library
@@ -51,7 +59,9 @@
 ; records that version 1.4.0 kept under Software\<your Name> are taken
 ; over from there. VISAPREP_UNINSTALL_WAIT, how many seconds an
 ; installation waits for an uninstaller still at work before it stops
-; (default 60). Needs the System plugin that comes with NSIS.
+; (default 60). VISAPREP_64BIT_PROGRAM, the tests' own, for a 64-bit build
+; of visaprep.exe. Needs the System plugin that comes with NSIS, and NSIS
+; 3.02 or later (HKLM32).
 
 !ifndef VISAPREP_NSH
 !define VISAPREP_NSH

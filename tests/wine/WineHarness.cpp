@@ -223,14 +223,14 @@ std::string BuildInstaller(const std::string& technology, const fs::path& payloa
   std::vector<std::string> command;
   std::string example;
   if (technology == "nsis") {
-    command = {"makensis",
-               "-V2",
-               "-DTARGET=" + std::string(x64 || define.find("AMD64") != std::string::npos
-                                             ? "amd64-unicode"
-                                             : "x86-unicode"),
-               "-DOUTFILE=" + out.string(),
-               "-DVISAPREP_UNINSTALL_WAIT=1",
-               "-DVISAPREP_ID=VISA library"};
+    command = {
+        "makensis",
+        "-V2",
+        "-DTARGET=" + std::string(x64 || define.find("AMD64") != std::string::npos ? "amd64-unicode"
+                                                                                   : "x86-unicode"),
+        "-DOUTFILE=" + out.string(),
+        "-DVISAPREP_UNINSTALL_WAIT=1",
+        "-DVISAPREP_ID=VISA library"};
     example = "examples/installer.nsi";
     // The 64-bit build of visaprep works in the 64-bit system folder.
     if (x64) {

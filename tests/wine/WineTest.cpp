@@ -403,9 +403,12 @@ Files WithLibraryBytes(const Files& byLibrary) {
 // Files by name, with the name of the test library each holds: what a
 // failure prints instead of a library's bytes.
 std::map<std::string, std::string> Named(const Files& files) {
-  static const Files known = WithLibraryBytes(
-      {{"acme", "acme"}, {"acme2", "acme2"}, {"quarvello", "quarvello"}, {"neutral", "neutral"},
-       {"no-company", "no-company"}, {"slash", "slash"}});
+  static const Files known = WithLibraryBytes({{"acme", "acme"},
+                                               {"acme2", "acme2"},
+                                               {"quarvello", "quarvello"},
+                                               {"neutral", "neutral"},
+                                               {"no-company", "no-company"},
+                                               {"slash", "slash"}});
   std::map<std::string, std::string> named;
   for (const auto& [name, bytes] : files) {
     named[name] = std::to_string(bytes.size()) + " bytes";
@@ -564,10 +567,24 @@ const InstallerCase kInstallers[] = {
      "aside; set-aside copies: visa32.Acme Corp.dll"},
     // An amd64 installer around the shipped 32-bit visaprep, where Windows
     // is 64-bit: its $SYSDIR, registry view and Program Files are 64-bit.
-    {"nsis", "examples/installer.nsi", "```nsis\n", "visa-library.exe",
-     "C:\\tools\\visa-library.exe", "visa-library.exe /S", "exit=2 output=0",
-     "uninstall.exe /S _?=%s\\VISA library", "%s\\VISA library\\uninstall.exe", "Program Files",
-     false, true, false, "AMD64", nullptr, "", "", {"clean", "install, uninstall", "failed, then run again"}},
+    {"nsis",
+     "examples/installer.nsi",
+     "```nsis\n",
+     "visa-library.exe",
+     "C:\\tools\\visa-library.exe",
+     "visa-library.exe /S",
+     "exit=2 output=0",
+     "uninstall.exe /S _?=%s\\VISA library",
+     "%s\\VISA library\\uninstall.exe",
+     "Program Files",
+     false,
+     true,
+     false,
+     "AMD64",
+     nullptr,
+     "",
+     "",
+     {"clean", "install, uninstall", "failed, then run again"}},
     // Setup and its compiler are 32-bit programs.
     {"inno", "examples/installer.iss", "```iss\n", "visa-library-inno.exe",
      "C:\\tools\\visa-library-inno.exe",
@@ -594,11 +611,24 @@ const InstallerCase kInstallers[] = {
      "C:\\windows\\system32\\msiexec.exe", "windows/Installer/", true, false, true, "", nullptr,
      "msiexec /i C:\\tools\\visa-library.msi /qn /l*v C:\\tools\\install.log", "VisaPrepBefore"},
     // An x64 package around the shipped 32-bit visaprep.
-    {"msi", "examples/installer.wxs", "```xml\n", "visa-library.msi",
-     "C:\\windows\\system32\\msiexec.exe", "msiexec /i C:\\tools\\visa-library.msi /qn",
-     "exit=1627 output=0", "msiexec /x C:\\tools\\visa-library.msi /qn",
-     "C:\\windows\\system32\\msiexec.exe", "windows/Installer/", false, false, true, "X64", nullptr,
-     "", "", {"clean", "install, uninstall", "failed, then run again"}},
+    {"msi",
+     "examples/installer.wxs",
+     "```xml\n",
+     "visa-library.msi",
+     "C:\\windows\\system32\\msiexec.exe",
+     "msiexec /i C:\\tools\\visa-library.msi /qn",
+     "exit=1627 output=0",
+     "msiexec /x C:\\tools\\visa-library.msi /qn",
+     "C:\\windows\\system32\\msiexec.exe",
+     "windows/Installer/",
+     false,
+     false,
+     true,
+     "X64",
+     nullptr,
+     "",
+     "",
+     {"clean", "install, uninstall", "failed, then run again"}},
 };
 
 // How a run of a scenario ends: through, failing once the installer's files
@@ -814,8 +844,8 @@ std::vector<Scenario> Scenarios() {
   }
   // On Windows, costing lays nothing over a library of an equal or higher
   // version; the example's stand-in deletes the library laid.
-  scenarios.push_back({"no library laid: fails, then the foreign library back",
-                       {{Ending::kThrough}}});
+  scenarios.push_back(
+      {"no library laid: fails, then the foreign library back", {{Ending::kThrough}}});
   scenarios.back().only = "msi";
   scenarios.back().defines = "NOT_LAID";
   for (const char* defines : {"INSTALL_TYPES", "REG_VIEW_64"}) {
@@ -872,8 +902,8 @@ TEST_P(Installer, KeepsTheSiteAcrossFailuresAndRetries) {
                  << "programs beside 64-bit ones, and this flavour has not both";
   }
   // Where a 32-bit installer's Program Files folder is.
-  const std::string programFiles = prefix.flavour == "win64" && !amd64 ? "C:\\Program Files (x86)"
-                                                                       : "C:\\Program Files";
+  const std::string programFiles =
+      prefix.flavour == "win64" && !amd64 ? "C:\\Program Files (x86)" : "C:\\Program Files";
 
   const wine::fs::path payload = prefix.driveC.parent_path() / "payload";
   wine::WriteFile(payload / "visa32.dll", wine::TestLibrary("quarvello"));
@@ -918,8 +948,8 @@ TEST_P(Installer, KeepsTheSiteAcrossFailuresAndRetries) {
     }
     ClearLibraries(prefix.system32);
     // The libraries as they are without the installation.
-    Files before =
-        WithLibraryBytes({{scenario.oldCopyOnly ? "visa32.Acme Corp.dll" : "visa32.dll", scenario.library}});
+    Files before = WithLibraryBytes(
+        {{scenario.oldCopyOnly ? "visa32.Acme Corp.dll" : "visa32.dll", scenario.library}});
     for (const auto& [name, bytes] : before) {
       wine::WriteFile(prefix.system32 / name, bytes);
     }
