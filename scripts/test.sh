@@ -6,4 +6,6 @@ cd "$(dirname "$0")/.."
 bash scripts/install-prerequisites.sh
 cmake -S . -B build -DCMAKE_BUILD_TYPE=Debug >/dev/null
 cmake --build build -j"$(nproc)"
-ctest --test-dir build --output-on-failure
+# Each engine's installer rows have a test and a Wine prefix of their own:
+# one a core.
+ctest --test-dir build --output-on-failure -j"$(nproc)"

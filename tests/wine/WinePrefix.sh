@@ -116,12 +116,28 @@ case $action in
     # wineboot settles the prefix's architecture with a server of its own;
     # once that one is gone, one persistent server serves every test. Its
     # errors are kept, so that a prefix that cannot be made says why.
-    if ! WINEARCH=$3 WINEDEBUG=fixme-all "$loader" wineboot -i >"$prefix.log" 2>&1 </dev/null; then
-      echo "Wine could not make the $3 prefix $prefix with $loader; the last lines it printed:"
-      tail -n 20 "$prefix.log"
+    # Under qemu the boot has crashed once in a while ("uncaught target
+    # signal 11"): it is tried once more, from an empty prefix, and a server
+    # that outlives it is ended rather than waited for.
+    booted=""
+    for attempt in 1 2; do
+      if WINEARCH=$3 WINEDEBUG=fixme-all "$loader" wineboot -i >"$prefix.log" 2>&1 </dev/null &&
+        timeout 300 wineserver -w; then
+        booted=yes
+        break
+      fi
+      echo "Wine's boot of $prefix failed (attempt $attempt); the last lines it printed:"
+      tail -n 5 "$prefix.log"
+      wineserver -k 2>/dev/null || true
+      timeout 60 wineserver -w || true
+      end_strays "$prefix" >/dev/null
+      rm -rf "$prefix"
+      mkdir -p "$prefix"
+    done
+    if [ -z "$booted" ]; then
+      echo "Wine could not make the $3 prefix $prefix with $loader."
       exit 1
     fi
-    wineserver -w
     serve
     ;;
   kill)
