@@ -41,6 +41,11 @@ LZMAMatchFinder=HC
 InternalCompressLevel=none
 #endif
 
+; The tests' stand-in for a check of the author's own that stops the
+; installation before anything is saved or set aside.
+#ifdef PREFLIGHT_STOPS
+  #define VISAPREP_PREFLIGHT "Preflight"
+#endif
 #include "..\installer\visaprep.isi"
 
 [Files]
@@ -91,3 +96,10 @@ procedure DeinitializeSetup();
 begin
   Log('Setup ends.');
 end;
+
+#ifdef PREFLIGHT_STOPS
+function Preflight(): String;
+begin
+  Result := 'This machine is not ready for the VISA library.';
+end;
+#endif

@@ -60,7 +60,9 @@
 ; over from there. VISAPREP_UNINSTALL_WAIT, how many seconds an
 ; installation waits for an uninstaller still at work before it stops
 ; (default 60). VISAPREP_64BIT_PROGRAM, the tests' own, for a 64-bit build
-; of visaprep.exe. Needs the System plugin that comes with NSIS, and NSIS
+; of visaprep.exe. VISAPREP_LOG, a file that each "visaprep: " line is
+; appended to as it happens, such as $TEMP\visaprep.log or
+; $INSTDIR\visaprep.log (default none). Needs the System plugin that comes with NSIS, and NSIS
 ; 3.02 or later (HKLM32).
 
 !ifndef VISAPREP_NSH
@@ -128,6 +130,9 @@ Var VisaprepTarget
 ; registry views: SysWOW64 on 64-bit Windows, the system folder on 32-bit
 ; Windows. Lay your 32-bit visa32.dll there.
 Var VisaprepSystem
+!ifdef VISAPREP_LOG
+Var VisaprepLog
+!endif
 
 !macro VisaprepBackUp
   Call VisaprepBackUp
@@ -142,9 +147,18 @@ Var VisaprepSystem
 !macroend
 
 ; One line a step in the details list, which a log-enabled NSIS build also
-; writes to install.log.
+; writes to install.log; with VISAPREP_LOG, appended to that file too and
+; closed at once, so that a run cut off keeps what it did. A silent
+; installation keeps no details list. It is more than one instruction: no
+; relative jump may pass over it.
 !macro VisaprepDetail TEXT
   DetailPrint "visaprep: ${TEXT}"
+  !ifdef VISAPREP_LOG
+    FileOpen $VisaprepLog "${VISAPREP_LOG}" a
+    FileSeek $VisaprepLog 0 END
+    FileWrite $VisaprepLog "visaprep: ${TEXT}$\r$\n"
+    FileClose $VisaprepLog
+  !endif
 !macroend
 
 ; Windows writes the registry to the disk lazily; what the mark says must be
@@ -402,9 +416,10 @@ Function VisaprepBackUp
   putBack:
     Call VisaprepPutBack
   backUp:
-  StrCmp $VisaprepFramework "" 0 +3
+  StrCmp $VisaprepFramework "" 0 framework
     !insertmacro VisaprepDetail "no FRAMEWORK_PATH: the VISA configuration is left alone"
     Goto library
+  framework:
   StrCpy $VisaprepVerb BackUp
   Call VisaprepRun
   !insertmacro VisaprepStopUnlessStarted
@@ -526,9 +541,10 @@ Function un.VisaprepUninstall
   StrCmp $VisaprepText "" theirs
   StrCmp $VisaprepText 1 0 stamped
     Call un.VisaprepSetAside
-    StrCmp $VisaprepStarted 0 0 +3
+    StrCmp $VisaprepStarted 0 0 started
       !insertmacro VisaprepDetail "$VisaprepSystem\visa32.dll stays, and so do the records, for a later run"
       Goto done
+    started:
     IfFileExists "$VisaprepSystem\visa32.dll" own putBack
   stamped:
   StrCpy $VisaprepValue "$VisaprepSystem\visa32.dll"

@@ -63,7 +63,8 @@ if bash "$here/wine32-root.sh" kernel && ! installed wine32:i386 && [ ! -f "$roo
     echo "could not install wine32:i386: Wine's 32-bit half comes from its packages unpacked apart"
   fi
 fi
-if ! bash "$here/wine32-root.sh" kernel || ! installed wine32:i386; then
+if [ "${VISAPREP_WINE32_ROUTE:-}" = qemu ] || ! bash "$here/wine32-root.sh" kernel ||
+  ! installed wine32:i386; then
   bash "$here/wine32-root.sh"
 fi
 

@@ -26,7 +26,10 @@ loader=${WINELOADER:-wine}
 root32=${VISAPREP_WINE32_ROOT:-${XDG_CACHE_HOME:-$HOME/.cache}/visaprep/wine32}
 probe() {
   local wine32=/usr/lib/wine/wine output reason
-  if [ ! -x "$wine32" ]; then
+  if [ "${VISAPREP_WINE32_ROUTE:-}" = qemu ]; then
+    # Asked for, to try the emulated route where Debian's would run.
+    reason="VISAPREP_WINE32_ROUTE=qemu takes the emulated route."
+  elif [ ! -x "$wine32" ]; then
     reason="Wine's 32-bit half is not installed (Debian package wine32:i386)."
   elif output=$("$wine32" --version 2>&1); then
     echo "This host runs 32-bit programs with Debian's wine32:i386."
@@ -44,6 +47,10 @@ probe() {
   if [ -x "$direct" ] && "$direct" --version >/dev/null 2>&1; then
     local route
     route=$(cat "$root32/route")
+    if [ "${VISAPREP_WINE32_ROUTE:-}" = qemu ] && [ "$route" != qemu ]; then
+      echo "$reason But $root32 was made for the native route: run scripts/wine32-root.sh with VISAPREP_WINE32_ROUTE=qemu first."
+      return 1
+    fi
     if [ "$route" = qemu ]; then
       echo "$reason 32-bit Windows programs run under qemu-user emulation, through Debian's wine32:i386 packages unpacked in $root32."
     else

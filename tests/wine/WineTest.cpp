@@ -848,6 +848,13 @@ std::vector<Scenario> Scenarios() {
       {"no library laid: fails, then the foreign library back", {{Ending::kThrough}}});
   scenarios.back().only = "msi";
   scenarios.back().defines = "NOT_LAID";
+  scenarios.push_back({"a silent install and its uninstall keep their own log",
+                       {{Ending::kThrough}, {Ending::kUninstall}}});
+  scenarios.back().only = "nsis";
+  scenarios.back().defines = "VISAPREP_LOG=C:\\tools\\visaprep.log";
+  scenarios.push_back({"an author's pre-flight check stops it", {{Ending::kThrough}}});
+  scenarios.back().only = "inno";
+  scenarios.back().defines = "PREFLIGHT_STOPS";
   for (const char* defines : {"INSTALL_TYPES", "REG_VIEW_64"}) {
     scenarios.push_back({std::string(defines) + ": install, uninstall",
                          {{Ending::kThrough}, {Ending::kUninstall}}});
@@ -1086,12 +1093,18 @@ TEST_P(Installer, KeepsTheSiteAcrossFailuresAndRetries) {
         EXPECT_NE(log.find(installer.setAside), std::string::npos) << run << ": its log\n" << log;
         wine::fs::remove(tools / "install.log");
       }
-      for (const char* name : {"cut.txt", "cut.count", "cut.now", "hold.txt"}) {
+      if (index == 0 && scenario.defines.rfind("VISAPREP_LOG", 0) == 0) {
+        EXPECT_NE(wine::ReadFile(tools / "visaprep.log").find(installer.setAside),
+                  std::string::npos)
+            << run << ": its log\n"
+            << wine::ReadFile(tools / "visaprep.log");
+      }
+      for (const char* name : {"cut.txt", "cut.count", "cut.now", "hold.txt", "visaprep.log"}) {
         wine::fs::remove(tools / name);
       }
       const bool stops = planned.holdConfiguration || planned.uninstalling ||
                          (scenario.library != "acme" && index == 0) ||
-                         (planned.broken && !uninstall) ||
+                         scenario.defines == "PREFLIGHT_STOPS" || (planned.broken && !uninstall) ||
                          (scenario.holdBackup && installer.overwritesConfiguration);
       if (planned.ending == Ending::kCut || planned.ending == Ending::kCutAround ||
           planned.visaprepRun != 0) {
