@@ -74,7 +74,10 @@ foreach(row IN LISTS wine_flavours)
     set_tests_properties(wine_prefix_${flavour} PROPERTIES RUN_SERIAL TRUE)
   endif()
   set_tests_properties(wine_server_stop_${flavour} PROPERTIES FIXTURES_CLEANUP ${flavour})
-  set_tests_properties(wine_tests_${flavour} PROPERTIES FIXTURES_REQUIRED ${flavour})
+  # The signing test runs rows of this table in the same prefix: never
+  # side by side with it.
+  set_tests_properties(wine_tests_${flavour} PROPERTIES FIXTURES_REQUIRED ${flavour}
+                                                        RESOURCE_LOCK prefix_${flavour})
   if(wine32_kind STREQUAL "qemu" AND flavour STREQUAL "win32")
     # Emulated, every 32-bit process costs seconds to start: the installer
     # table runs once, under WoW64, and the 32-bit prefix keeps its Wine table.
@@ -136,4 +139,5 @@ endif()
 add_test(NAME signing COMMAND ${CMAKE_SOURCE_DIR}/tests/signing.sh ${bin_${flavour}}/visaprep.exe
                               $<TARGET_FILE:wine_tests> ${PROJECT_VERSION})
 set_tests_properties(signing PROPERTIES ENVIRONMENT "${environment_${flavour}}"
-                                        FIXTURES_REQUIRED ${flavour})
+                                        FIXTURES_REQUIRED ${flavour}
+                                        RESOURCE_LOCK prefix_${flavour})
