@@ -466,11 +466,12 @@ Function VisaprepBackUp
     ; company to read, a character a file name cannot hold, no free name)
     ; would be overwritten, its bytes nowhere else.
     Call VisaprepCompany
-    StrCmpS $VisaprepText "Quarvello" +5
+    StrCmpS $VisaprepText "Quarvello" ours
       StrCpy $VisaprepText "made by $VisaprepText"
       StrCmp $VisaprepText "made by " 0 +2
         StrCpy $VisaprepText "no company name can be read from it"
       Abort "$VisaprepSystem\visa32.dll is a VISA library that visaprep could not set aside ($VisaprepText), so the installation stops before its files would replace it. Move it out of the way yourself, then run the installation again."
+    ours:
     !insertmacro VisaprepDetail "kept $VisaprepSystem\visa32.dll in place"
     StrCmp $VisaprepValue 1 0 waited
     Goto own
